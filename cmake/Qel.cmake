@@ -1,0 +1,43 @@
+# qel_library(<target> [DEPS lib...])
+# One library per folder: every .cpp of the current source folder (not its sub-folders).
+function(qel_library target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${target} STATIC ${_srcs})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  _qel_link(${target} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# QEL's own libraries are linked whole: classes register themselves with the class registry at
+# program start, and that code must not be dropped because nothing calls it by name.
+function(_qel_link target scope)
+  foreach(dep ${ARGN})
+    if(dep MATCHES "^qel_")
+      target_link_libraries(${target} ${scope} "$<LINK_LIBRARY:WHOLE_ARCHIVE,${dep}>")
+    else()
+      target_link_libraries(${target} ${scope} ${dep})
+    endif()
+  endforeach()
+endfunction()
+
+# qel_executable(<target> SOURCES ... [DEPS lib...])
+function(qel_executable target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  _qel_link(${target} PRIVATE ${ARG_DEPS})
+endfunction()
+
+# qel_test(<target> [LABELS l...] [DEPS lib...])
+# One test binary per folder of tests/: every .cpp of the current folder.
+function(qel_test target)
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${target} ${_srcs})
+  _qel_link(${target} PRIVATE ${ARG_DEPS})
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  add_test(NAME ${target} COMMAND ${target})
+  set_tests_properties(${target} PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR} TIMEOUT 1200)
+  if(ARG_LABELS)
+    set_tests_properties(${target} PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+endfunction()

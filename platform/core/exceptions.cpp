@@ -1,0 +1,7 @@
+#include "platform/core/exceptions.h"
+
+namespace qel {
+
+void Abort() { throw EAbort("Operation aborted"); }
+
+} // namespace qel
