@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/core/exceptions.h"
+#include "platform/data/db_errors.h"
 
 namespace qel {
 
@@ -75,7 +75,7 @@ struct TFilterOptions {
 };
 
 // A malformed filter text. Position() is the 1-based character position of the fault in the text.
-class EFilterError : public Exception {
+class EFilterError : public EDatabaseError {
 public:
     EFilterError(int position, const std::string& reason);
     int Position() const noexcept { return FPosition; }
