@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/data/db_errors.h"
+#include "platform/data/db_types.h"
 
 namespace qel {
 
@@ -65,13 +66,21 @@ public:
     virtual TFilterValue FieldValue(int index) const = 0;
 };
 
-struct TFilterOptions {
+// How a filter text is compiled. (TFilterOptions, the dataset's option set, converts to it.)
+struct TFilterCompileOptions {
     bool CaseInsensitive = false;  // string comparisons ignore case
     bool NoPartialCompare = false; // a trailing * is an ordinary character
     // Converts a quoted date/time literal compared with a DateTime value into days; when empty or
     // when it answers nullopt the ISO forms (yyyy-mm-dd[ hh:mm[:ss[.zzz]]], hh:mm[:ss]) and
     // mm/dd/yyyy[ hh:mm[:ss]] are tried.
     std::function<std::optional<double>(std::string_view text)> ParseDateTime;
+
+    static TFilterCompileOptions From(TFilterOptions options) {
+        TFilterCompileOptions o;
+        o.CaseInsensitive = options.Contains(foCaseInsensitive);
+        o.NoPartialCompare = options.Contains(foNoPartialCompare);
+        return o;
+    }
 };
 
 // A malformed filter text. Position() is the 1-based character position of the fault in the text.
@@ -146,7 +155,7 @@ struct TFilterNode {
 
 class TFilterExpr {
 public:
-    TFilterExpr(std::string text, TFilterOptions options, std::unique_ptr<TFilterNode> root);
+    TFilterExpr(std::string text, TFilterCompileOptions options, std::unique_ptr<TFilterNode> root);
     ~TFilterExpr();
     TFilterExpr(const TFilterExpr&) = delete;
     TFilterExpr& operator=(const TFilterExpr&) = delete;
@@ -157,18 +166,22 @@ public:
     // The distinct field indexes the expression reads, ascending.
     std::vector<int> FieldsUsed() const;
     const std::string& Text() const noexcept { return FText; }
-    const TFilterOptions& Options() const noexcept { return FOptions; }
+    const TFilterCompileOptions& Options() const noexcept { return FOptions; }
 
 private:
     std::string FText;
-    TFilterOptions FOptions;
+    TFilterCompileOptions FOptions;
     std::unique_ptr<TFilterNode> FRoot;
 };
 
 // Compiles `text`; raises EFilterError for a malformed text, an unknown field, a type mismatch or
 // nesting deeper than the compiler allows. An empty (or blank) text is an error as well.
 std::unique_ptr<TFilterExpr> CompileFilter(std::string_view text, const TFilterFieldResolver& resolver,
-                                           TFilterOptions options = {});
+                                           const TFilterCompileOptions& options = {});
+inline std::unique_ptr<TFilterExpr> CompileFilter(std::string_view text, const TFilterFieldResolver& resolver,
+                                                  TFilterOptions options) {
+    return CompileFilter(text, resolver, TFilterCompileOptions::From(options));
+}
 
 // The SQL column name of a resolved field index (unquoted); nullopt = the field has no column.
 using TFilterColumnMapper = std::function<std::optional<std::string>(int fieldIndex)>;
