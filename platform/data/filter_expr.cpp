@@ -249,6 +249,15 @@ bool IsAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// Text that SQLite's character functions and C-string pattern matching see exactly as QEL does.
+bool IsCleanText(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == '\0' || NextCodePoint(s, i) >= kInvalidBase) return false;
+    }
+    return true;
+}
+
 size_t CodePointCount(std::string_view s) {
     size_t n = 0, i = 0;
     while (i < s.size()) {
@@ -1572,7 +1581,8 @@ private:
     }
     static bool AsciiConstant(const TFilterNode& n) {
         return n.Kind == TFilterNodeKind::Constant &&
-               (n.Value.IsNull() || (n.Value.Kind == TFilterValueKind::String && IsAscii(n.Value.AsString)));
+               (n.Value.IsNull() || (n.Value.Kind == TFilterValueKind::String && IsAscii(n.Value.AsString) &&
+                                     IsCleanText(n.Value.AsString)));
     }
 };
 
@@ -1701,6 +1711,7 @@ bool TSqlWriter::Pred(const TFilterNode& n, std::string& out) {
                          : n.Kind == K::LessEqual ? " <= "
                          : n.Kind == K::Greater   ? " > "
                                                   : " >= ";
+        if (n.Partial && !IsCleanText(b.Value.AsString)) return false;
         out += "COALESCE(";
         if (n.Partial) {
             out += "substr(";
@@ -1724,6 +1735,7 @@ bool TSqlWriter::Pred(const TFilterNode& n, std::string& out) {
             out += '0';
             return true;
         }
+        if (!IsCleanText(p.Value.AsString)) return false;
         // LIKE becomes GLOB (case-sensitive, by character) with the wildcards translated.
         std::string glob;
         for (char ch : p.Value.AsString) {
@@ -1815,6 +1827,15 @@ std::unique_ptr<TFilterExpr> CompileFilter(std::string_view text, const TFilterF
 
 std::optional<std::string> FilterExprToSQL(const TFilterExpr& expr, const TFilterColumnMapper& columns,
                                            std::vector<TFilterValue>& boundParams) {
+    // SQLite's parser has a small stack: deeply nested trees stay with the C++ evaluation.
+    constexpr int kMaxSqlDepth = 16;
+    std::vector<std::pair<const TFilterNode*, int>> stack{{&expr.Root(), 1}};
+    while (!stack.empty()) {
+        auto [node, depth] = stack.back();
+        stack.pop_back();
+        if (depth > kMaxSqlDepth) return std::nullopt;
+        for (const auto& a : node->Args) stack.push_back({a.get(), depth + 1});
+    }
     std::vector<TFilterValue> params;
     std::string sql;
     TSqlWriter writer(columns, params);

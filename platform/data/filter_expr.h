@@ -188,10 +188,11 @@ using TFilterColumnMapper = std::function<std::optional<std::string>(int fieldIn
 
 // Translates the expression into an SQLite boolean expression (for a WHERE clause) that selects
 // exactly the rows Evaluate accepts, when the column values are stored in the SQLite type matching
-// their field kind (Boolean as 0/1). Literals become `?` parameters appended to boundParams in
-// order (Boolean literals as Integer 0/1); identifiers are quoted. Returns nullopt, and leaves
-// boundParams as it was, for trees that have no exact translation (DateTime values, case-folding
-// functions, case-insensitive comparisons of non-ASCII text, ...): those are evaluated in C++.
+// their field kind (Boolean as 0/1) and text values are valid UTF-8 without NUL characters. Literals become
+// `?` parameters appended to boundParams in order (Boolean literals as Integer 0/1); identifiers are quoted.
+// Returns nullopt, and leaves boundParams as it was, for trees that have no exact translation (DateTime
+// values, case-folding functions, case-insensitive comparisons of non-ASCII text, ...): those are evaluated
+// in C++.
 std::optional<std::string> FilterExprToSQL(const TFilterExpr& expr, const TFilterColumnMapper& columns,
                                            std::vector<TFilterValue>& boundParams);
 
