@@ -543,7 +543,8 @@ bool PatBlt(HDC dc, int x, int y, int w, int h, DWORD rop);
 // the visible part of the destination is computed.
 bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh, DWORD rop);
 // Where the mono mask bit is 1 the foreground ROP (low 3 bytes of rop4) applies, else the background ROP
-// (high byte). The mask is read at the source coordinates (+ mx, my offsets). Null mask: plain foreground.
+// (high byte). Mask pixel (mx + i, my + j) belongs to destination pixel (x + i, y + j); a mask smaller than
+// that area makes the call fail without drawing. Null mask: plain foreground.
 bool MaskBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, HBITMAP mask, int mx, int my,
              DWORD rop4);
 // Stretched copy that skips source pixels equal to `transparent` (COLORREF).

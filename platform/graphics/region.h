@@ -27,6 +27,10 @@ public:
     // polygons sharing an edge neither overlap nor leave gaps. Several polygons are filled as one shape.
     static TRegion FromPolygon(const TPoint* points, int count, TFillMode mode);
     static TRegion FromPolyPolygon(const TPoint* points, const int* counts, int polygons, TFillMode mode);
+    // Same with sub-pixel vertices given in units of 1/scale pixel (scale even, e.g. 16); pixel (x, y) has
+    // its centre at ((x + 0.5) * scale, (y + 0.5) * scale) in those units.
+    static TRegion FromPolyPolygonScaled(const TPoint* points, const int* counts, int polygons,
+                                         TFillMode mode, int scale);
     // Ellipse inscribed in the half-open rectangle (pixel centres inside the ellipse).
     static TRegion FromEllipse(const TRect& r);
     // Rectangle with corners rounded by quarter ellipses of size ellipseW x ellipseH.
