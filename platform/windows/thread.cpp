@@ -71,7 +71,7 @@ bool RunOneRequest() {
     if (r->Wait) {
         {
             std::lock_guard g(q.Lock);
-            r->Error = error;
+            r->Error = std::move(error); // the waiting worker becomes the only owner
             r->Done = true;
         }
         q.Changed.notify_all();
@@ -138,7 +138,7 @@ void TThread::Synchronize(TThread* thread, const TThreadMethod& method) {
     {
         std::unique_lock g(q.Lock);
         q.Changed.wait(g, [&] { return r->Done; });
-        error = r->Error;
+        error = std::move(r->Error);
     }
     if (error) std::rethrow_exception(error);
 }
