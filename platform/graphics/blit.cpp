@@ -246,6 +246,8 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
     }
     const TRect visible{int(vx0), int(vy0), int(vx1), int(vy1)};
 
+    const bool fastCopy =
+        usesSrc && bp.Rop3 == 0xCC && !bp.Mask && !bp.HasKey && !combine && !dstMono && !src.Dib->IsMono();
     std::vector<uint32_t> xmap;
     clip.ForEachRectIn(visible, [&](const TRect& c) {
         const int n = c.Width();
@@ -259,6 +261,35 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
                 for (int i = 0; i < n; ++i) xmap[size_t(i)] = uint32_t(ax.Source(c.Left + i) - srcShiftX);
                 mapPtr = xmap.data();
             }
+        }
+        if (fastCopy) {
+            // Plain colour copy: rows go straight from the source (or the previous identical row) into place.
+            const ptrdiff_t rowBytes = ptrdiff_t(n) * 4;
+            if (!mapPtr && ay.Identity && ay.DN > 0 && dst->Stride() == rowBytes &&
+                src.Dib->Stride() == rowBytes && contiguousSx == 0) {
+                // Whole rows of equally laid out surfaces: one block copy (lets memcpy use streaming stores).
+                std::memmove(dst->Row(c.Top), src.Dib->Row(int(ay.Source(c.Top) - srcShiftY)),
+                             size_t(rowBytes) * size_t(c.Height()));
+                return;
+            }
+            const uint32_t* prev = nullptr;
+            int64_t lastRow = INT64_MIN;
+            for (int y = c.Top; y < c.Bottom; ++y) {
+                const int64_t sy = ay.Source(y);
+                uint32_t* d = dst->Row(y) + c.Left;
+                if (sy == lastRow && prev) {
+                    std::memcpy(d, prev, size_t(n) * 4);
+                } else {
+                    const uint32_t* srow = src.Dib->Row(int(sy - srcShiftY));
+                    if (!mapPtr)
+                        std::memmove(d, srow + contiguousSx, size_t(n) * 4);
+                    else
+                        for (int i = 0; i < n; ++i) d[i] = srow[mapPtr[i]];
+                }
+                prev = d;
+                lastRow = sy;
+            }
+            return;
         }
         uint32_t* words = Grow(tRowBuf, size_t(n));
         uint32_t* raw = bp.HasKey ? Grow(tRawBuf, size_t(n)) : nullptr;
