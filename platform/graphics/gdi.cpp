@@ -186,6 +186,19 @@ void TDCObj::SelectBitmap(std::shared_ptr<TBitmapObj> bmp) {
     InvalidateClip();
 }
 
+void TDCObj::ApplyPending() {
+    std::lock_guard guard(PendingLock);
+    if (PendingClipSet) {
+        HasSysClip = PendingHasSysClip;
+        SysClip = std::move(PendingSysClip);
+        PendingSysClip = TRegion();
+    }
+    if (PendingOriginSet) DeviceOrigin = PendingOrigin;
+    PendingClipSet = PendingOriginSet = false;
+    HasPending.store(false, std::memory_order_release);
+    InvalidateClip();
+}
+
 const TRegion& TDCObj::Clip() {
     if (ClipValid) return EffClip;
     const TDib* surf = Surface();
@@ -627,19 +640,23 @@ HDC CreateSurfaceDC(TDibPtr surface, TPoint deviceOrigin, const TRegion* systemC
 }
 
 bool SetDCSystemClip(HDC dc, const TRegion* systemClip) {
-    auto d = GetDC(dc);
+    auto d = Get<TDCObj>(dc, TKind::DC);
     if (!d) return false;
-    d->HasSysClip = systemClip != nullptr;
-    d->SysClip = systemClip ? *systemClip : TRegion();
-    d->InvalidateClip();
+    std::lock_guard guard(d->PendingLock);
+    d->PendingClipSet = true;
+    d->PendingHasSysClip = systemClip != nullptr;
+    d->PendingSysClip = systemClip ? *systemClip : TRegion();
+    d->HasPending.store(true, std::memory_order_release);
     return true;
 }
 
 bool SetDCDeviceOrigin(HDC dc, TPoint deviceOrigin) {
-    auto d = GetDC(dc);
+    auto d = Get<TDCObj>(dc, TKind::DC);
     if (!d) return false;
-    d->DeviceOrigin = deviceOrigin;
-    d->InvalidateClip();
+    std::lock_guard guard(d->PendingLock);
+    d->PendingOriginSet = true;
+    d->PendingOrigin = deviceOrigin;
+    d->HasPending.store(true, std::memory_order_release);
     return true;
 }
 

@@ -431,7 +431,8 @@ HDC CreateCompatibleDC(HDC dc);
 // outside of. DeleteDC releases it.
 HDC CreateSurfaceDC(TDibPtr surface, TPoint deviceOrigin, const TRegion* systemClip);
 // Changes the visible region or origin of such a DC (an empty region makes the DC draw nothing, for
-// example after its window was destroyed).
+// example after its window was destroyed). May be called from any thread, also while another thread draws
+// through the DC: the change applies from the DC's next call on, and these calls never block on drawing.
 bool SetDCSystemClip(HDC dc, const TRegion* systemClip);
 bool SetDCDeviceOrigin(HDC dc, TPoint deviceOrigin);
 TPoint GetDCDeviceOrigin(HDC dc);

@@ -97,6 +97,14 @@ struct TDCObj : TObj {
     // Cached clip in surface coordinates.
     bool ClipValid = false;
     TRegion EffClip;
+    // Visible-region and origin changes made by the window manager (any thread) wait here until the DC's
+    // user picks them up at the start of its next call, so the window manager never blocks on drawing.
+    std::mutex PendingLock;
+    std::atomic<bool> HasPending{false};
+    bool PendingClipSet = false, PendingHasSysClip = false, PendingOriginSet = false;
+    TRegion PendingSysClip;
+    TPoint PendingOrigin;
+    void ApplyPending();
 
     TDib* Surface() const { return Memory ? (S.Bitmap ? S.Bitmap->Dib.get() : nullptr) : FixedSurface.get(); }
     TDibPtr SurfacePtr() const { return Memory ? (S.Bitmap ? S.Bitmap->Dib : nullptr) : FixedSurface; }
@@ -121,7 +129,9 @@ std::shared_ptr<T> Get(const void* handle, TKind kind) {
     return std::static_pointer_cast<T>(o);
 }
 inline std::shared_ptr<TDCObj> GetDC(HDC dc) {
-    return Get<TDCObj>(dc, TKind::DC);
+    auto d = Get<TDCObj>(dc, TKind::DC);
+    if (d && d->HasPending.load(std::memory_order_acquire)) d->ApplyPending();
+    return d;
 }
 template <typename H>
 H ToHandle(uintptr_t v) {

@@ -56,6 +56,40 @@ TEST(RasterThreads, ConcurrentDrawingIntoOneLockedFramebuffer) {
     DeleteDC(b);
 }
 
+TEST(RasterThreads, VisibleRegionChangesWhileAnotherThreadDraws) {
+    auto fb = std::make_shared<TDib>(32, 32);
+    fb->SetLock(std::make_shared<std::recursive_mutex>());
+    const TRegion left(TRect{0, 0, 16, 32}), right(TRect{16, 0, 32, 32});
+    HDC dc = CreateSurfaceDC(fb, {0, 0}, &left);
+    std::atomic<bool> stop{false};
+    std::thread painter([&] {
+        // Self-inverse drawing in pairs so the pixels end where they started.
+        while (!stop.load()) {
+            SaveDC(dc);
+            PatBlt(dc, 0, 0, 32, 32, DSTINVERT);
+            PatBlt(dc, 0, 0, 32, 32, DSTINVERT);
+            RestoreDC(dc, -1);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        SetDCSystemClip(dc, (i % 2) ? &left : &right);
+        SetDCDeviceOrigin(dc, {0, 0});
+    }
+    stop = true;
+    painter.join();
+    // The last visible region (left) applies from the next call on.
+    fb->Fill(0);
+    PatBlt(dc, 0, 0, 32, 32, WHITENESS);
+    EXPECT_EQ(fb->GetPixel(5, 5), 0xFFFFFFu);
+    EXPECT_EQ(fb->GetPixel(20, 5), 0u);
+    TRegion none;
+    SetDCSystemClip(dc, &none);
+    fb->Fill(0);
+    PatBlt(dc, 0, 0, 32, 32, WHITENESS);
+    EXPECT_EQ(fb->GetPixel(5, 5), 0u);
+    DeleteDC(dc);
+}
+
 TEST(RasterThreads, ObjectsCreatedAndDeletedFromSeveralThreads) {
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
