@@ -551,7 +551,16 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
         return nullptr;
     }
     HBITMAP h = RegisterBitmap(dib);
-    if (bits) {
+    if (bits && bpp == 24) {
+        // Packed B, G, R triplets, rows padded to 2 bytes.
+        const auto* src = static_cast<const uint8_t*>(bits);
+        const size_t rowBytes = ((size_t(width) * 3 + 1) / 2) * 2;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const uint8_t* p = src + size_t(y) * rowBytes + size_t(x) * 3;
+                dib->Row(y)[x] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+            }
+    } else if (bits) {
         const long size = dib->IsMono() ? long(((width + 15) / 16) * 2) * height : long(width) * 4 * height;
         SetBitmapBits(h, static_cast<DWORD>(size), bits);
     }
@@ -582,6 +591,17 @@ bool GetBitmapDimensionEx(HBITMAP bitmap, TSize* size) {
     if (!b || !size) return false;
     *size = {b->Dib->Width(), b->Dib->Height()};
     return true;
+}
+
+// ---- palettes -------------------------------------------------------------------------------------------
+
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, bool) {
+    if (!GetDC(dc) || GetObjectType(palette) != OBJ_PAL) return nullptr;
+    return static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+}
+
+UINT RealizePalette(HDC dc) {
+    return GetDC(dc) ? 0 : GDI_ERROR;
 }
 
 // ---- fonts ----------------------------------------------------------------------------------------------

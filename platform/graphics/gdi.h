@@ -395,9 +395,9 @@ HBRUSH GetSysColorBrush(int index);
 // 32-bit bitmap compatible with the DC (mono when the DC has a mono bitmap selected, as a fresh memory DC
 // has), or with the screen when dc is null. Sizes <= 0 give a 1x1 mono bitmap as on the platform.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
-// planes * bitsPerPixel: 1 -> mono, 32 (or 24) -> 32-bit colour. `bits` (may be null): rows of the
-// platform's packed layout (mono rows padded to 2 bytes, MSB = leftmost pixel, 1 = white; 32-bit rows of
-// 0x00RRGGBB), top row first.
+// planes * bitsPerPixel: 1 -> mono, 24 or 32 -> 32-bit colour. `bits` (may be null): rows of the
+// platform's packed layout, top row first, padded to 2 bytes: mono MSB = leftmost pixel, 1 = white; 24-bit
+// B, G, R triplets; 32-bit 0x00RRGGBB words.
 HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
 // DIB section: 32-bit (or 1-bit when biBitCount == 1) with direct pixel access. A positive biHeight gives
 // bottom-up memory, negative top-down; *bits receives the first memory row (as on the platform).
@@ -411,6 +411,10 @@ TDibPtr GetBitmapDib(HBITMAP bitmap);
 long GetBitmapBits(HBITMAP bitmap, long count, void* bits);
 long SetBitmapBits(HBITMAP bitmap, DWORD count, const void* bits);
 bool GetBitmapDimensionEx(HBITMAP bitmap, TSize* size);
+
+// Surfaces are true colour: palettes exist as handles only, selecting and realising them changes nothing.
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, bool forceBackground);
+UINT RealizePalette(HDC dc);
 
 // Fonts are made by the text layer; this layer only keeps the handle and its data.
 class TGdiFontData {
@@ -551,6 +555,19 @@ bool MaskBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, HBITM
 // Stretched copy that skips source pixels equal to `transparent` (COLORREF).
 bool TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                     UINT transparent);
+
+// Blends a (stretched, nearest-neighbour) source over the destination: SourceConstantAlpha scales the source,
+// and with AC_SRC_ALPHA the source's high byte is its per-pixel (premultiplied) alpha.
+constexpr BYTE AC_SRC_OVER = 0x00;
+constexpr BYTE AC_SRC_ALPHA = 0x01;
+struct BLENDFUNCTION {
+    BYTE BlendOp = AC_SRC_OVER;
+    BYTE BlendFlags = 0;
+    BYTE SourceConstantAlpha = 255;
+    BYTE AlphaFormat = 0;
+};
+bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                BLENDFUNCTION blend);
 
 // ---- pixels and DIBs --------------------------------------------------------------------------------
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color); // returns the colour set, CLR_INVALID when clipped

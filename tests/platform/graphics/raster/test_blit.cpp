@@ -330,3 +330,54 @@ TEST(RasterBlit, DibSectionsAndDibTransfers) {
 
 } // namespace
 } // namespace qel
+
+namespace qel {
+namespace {
+
+TEST(RasterBlit, AlphaBlendWithConstantAlpha) {
+    test::TSurface src(1, 1, RGB(255, 255, 255)), dst(4, 2, RGB(0, 0, 0));
+    BLENDFUNCTION bf;
+    bf.SourceConstantAlpha = 64; // a quarter of the source over the destination
+    ASSERT_TRUE(AlphaBlend(dst.DC, 0, 0, 4, 2, src.DC, 0, 0, 1, 1, bf));
+    EXPECT_EQ(dst.At(3, 1), RGB(64, 64, 64));
+    bf.SourceConstantAlpha = 255;
+    ASSERT_TRUE(AlphaBlend(dst.DC, 0, 0, 2, 1, src.DC, 0, 0, 1, 1, bf));
+    EXPECT_EQ(dst.At(1, 0), RGB(255, 255, 255));
+    EXPECT_EQ(dst.At(2, 0), RGB(64, 64, 64));
+    // Per-pixel premultiplied alpha: a half-transparent grey pixel.
+    src.Dib->Row(0)[0] = 0x80404040;
+    bf.AlphaFormat = AC_SRC_ALPHA;
+    test::TSurface d2(1, 1, RGB(200, 200, 200));
+    ASSERT_TRUE(AlphaBlend(d2.DC, 0, 0, 1, 1, src.DC, 0, 0, 1, 1, bf));
+    EXPECT_NEAR(int(GetRValue(d2.At(0, 0))), 64 + 200 * 127 / 255, 1);
+    EXPECT_FALSE(AlphaBlend(d2.DC, 0, 0, -1, 1, src.DC, 0, 0, 1, 1, bf));
+}
+
+TEST(RasterBlit, CreateBitmapFromPackedBits) {
+    const uint8_t mono[2 * 2] = {0xA0, 0x00, 0x40, 0x00}; // rows padded to 2 bytes: 1010 / 0100
+    HBITMAP m = CreateBitmap(4, 2, 1, 1, mono);
+    TDibPtr md = GetBitmapDib(m);
+    EXPECT_EQ(md->MonoRow(0)[0], 1);
+    EXPECT_EQ(md->MonoRow(0)[1], 0);
+    EXPECT_EQ(md->MonoRow(0)[2], 1);
+    EXPECT_EQ(md->MonoRow(1)[1], 1);
+    uint8_t back[4] = {};
+    EXPECT_EQ(GetBitmapBits(m, 4, back), 4);
+    EXPECT_EQ(back[0], 0xA0);
+    EXPECT_EQ(back[2], 0x40);
+    const uint8_t rgb[4] = {1, 2, 3, 0}; // one pixel B, G, R plus padding
+    HBITMAP c = CreateBitmap(1, 1, 1, 24, rgb);
+    EXPECT_EQ(GetBitmapDib(c)->GetPixel(0, 0), 0x030201u);
+    EXPECT_EQ(CreateBitmap(2, 2, 1, 7, nullptr), nullptr);
+    EXPECT_EQ(CreateBitmap(-1, 2, 1, 1, nullptr), nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectPalette(dc, static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE)), false),
+              GetStockObject(DEFAULT_PALETTE));
+    EXPECT_EQ(RealizePalette(dc), 0u);
+    DeleteDC(dc);
+    DeleteObject(m);
+    DeleteObject(c);
+}
+
+} // namespace
+} // namespace qel
