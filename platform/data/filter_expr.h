@@ -144,7 +144,7 @@ struct TFilterNode {
     TFilterValueKind Type = TFilterValueKind::Null; // static result type (Boolean for predicates)
     TFilterValue Value;                             // Constant
     int FieldIndex = -1;                            // Field
-    std::string FieldName;                          // Field, as written in the text
+    std::string FieldName; // Field: the name as written; Float constant: the number as written
     TFilterFunction Function = TFilterFunction::None;
     bool Partial = false;         // Equal/NotEqual: prefix comparison
     bool CaseInsensitive = false; // string comparison, LIKE and IN ignore case
@@ -160,7 +160,8 @@ public:
     TFilterExpr(const TFilterExpr&) = delete;
     TFilterExpr& operator=(const TFilterExpr&) = delete;
 
-    // True when the record passes the filter. Never throws for any record values.
+    // True when the record passes the filter. Never throws for any record values; the expression is
+    // not changed, so several threads may evaluate it at once.
     bool Evaluate(const TFilterRecord& record) const;
     const TFilterNode& Root() const noexcept { return *FRoot; }
     // The distinct field indexes the expression reads, ascending.
