@@ -83,6 +83,14 @@ class TComponent : public TPersistent {
     virtual TComponent* GetChildParent() { return nullptr; }
     virtual void ReadState(TReader* reader);
     virtual void WriteState(TWriter* writer);
+    // The component's streaming parent (a control's parent, a sprite's list); reading calls
+    // SetParentComponent from the descendants' ReadState overrides with the reader's Parent.
+    virtual bool HasParent() const { return false; }
+    virtual TComponent* GetParentComponent() const { return nullptr; }
+    virtual void SetParentComponent(TComponent* parent) {}
+    // Runs once the object is fully constructed (CreateComponent calls it): forms read their form
+    // resources here, then run their after-streaming work and OnCreate.
+    virtual void AfterConstruction() {}
     // Called on every component read from a form file once all references are resolved.
     virtual void Loaded();
 
@@ -98,7 +106,8 @@ class TComponent : public TPersistent {
 
 protected:
     virtual void Notification(TComponent* component, TOperation operation);
-    virtual void ValidateRename(TComponent* component, const std::string& curName, const std::string& newName);
+    virtual void ValidateRename(TComponent* component, const std::string& curName,
+                                const std::string& newName);
     virtual void ValidateInsert(TComponent* component) {}
     virtual void ValidateContainer(TComponent* component) {}
     void ChangeName(const std::string& name) { FName = name; }

@@ -43,14 +43,15 @@ using TValue = std::variant<std::monostate, int64_t, double, std::string, TObjec
 struct TPropInfo {
     std::string Name;
     TTypeKind Kind = TTypeKind::Integer;
-    const TEnumInfo* Enum = nullptr;       // Enumeration, and the element type of a Set
-    TClass PropClass = nullptr;            // Class and Component kinds (nullptr: any)
+    const TEnumInfo* Enum = nullptr;           // Enumeration, and the element type of a Set
+    TClass PropClass = nullptr;                // Class and Component kinds (nullptr: any)
     const std::type_info* EventType = nullptr; // Method kind: the TEvent<...> signature
+    const TIntegerIdents* IntIdents = nullptr; // Integer kinds: names of some values
     std::function<TValue(const TObject*)> Get;
     std::function<void(TObject*, const TValue&)> Set; // empty for Class kind (read in place)
     bool HasDefault = false;
-    TValue Default;                                  // compared with the current value by the writer
-    std::function<bool(const TObject*)> Stored;      // empty: stored unless equal to the default
+    TValue Default;                             // compared with the current value by the writer
+    std::function<bool(const TObject*)> Stored; // empty: stored unless equal to the default
 
     bool IsReadOnly() const { return !Set; }
     // Whether the writer should store this property of `obj` (stored-predicate, then default).
@@ -95,11 +96,13 @@ public:
 
 // Place at the top of a class body (leaves the access at public):
 //   class TqelEdgePanel : public TqelCustomEdgePanel { QEL_CLASS(TqelEdgePanel, TqelCustomEdgePanel) ... };
-#define QEL_CLASS(Class, Parent)                                                                            \
+#define QEL_CLASS(Class, Parent)                                                                             \
 public:                                                                                                      \
     using inherited = Parent;                                                                                \
     static ::qel::TClass StaticClass();                                                                      \
-    ::qel::TClass ClassType() const override { return StaticClass(); }
+    ::qel::TClass ClassType() const override {                                                               \
+        return StaticClass();                                                                                \
+    }
 
 // ---- class registry --------------------------------------------------------------------------------
 
@@ -136,6 +139,11 @@ public:
     }
     TClassBuilderBase& NoDefault() {
         Last().HasDefault = false;
+        return *this;
+    }
+    // Last property: integer values that form files may give by name (crHandPoint, mrOk).
+    TClassBuilderBase& Idents(const TIntegerIdents* idents) {
+        Last().IntIdents = idents;
         return *this;
     }
 
@@ -204,8 +212,8 @@ public:
 
     // A published method that form files can bind by name: Method("Button1Click", &TForm1::Button1Click).
     template <typename M, typename CM>
-        requires std::is_member_function_pointer_v<M CM::*>
-    TClassBuilder& Method(const char* name, M CM::*member) {
+    requires std::is_member_function_pointer_v<M CM::*> TClassBuilder& Method(const char* name,
+                                                                              M CM::*member) {
         TMethodEntry e;
         e.Name = name;
         e.Signature = &typeid(typename MemberSig<M>::Sig);
@@ -240,6 +248,10 @@ public:
     }
     TClassBuilder& NoDefault() {
         Last().HasDefault = false;
+        return *this;
+    }
+    TClassBuilder& Idents(const TIntegerIdents* idents) {
+        Last().IntIdents = idents;
         return *this;
     }
 
@@ -284,49 +296,71 @@ private:
 namespace detail {
 template <typename T>
 constexpr TTypeKind KindOf() {
-    if constexpr (std::is_same_v<T, bool>) return TTypeKind::Boolean;
-    else if constexpr (std::is_same_v<T, TColor>) return TTypeKind::Color;
-    else if constexpr (StreamableEnum<T>) return TTypeKind::Enumeration;
-    else if constexpr (IsSet<T>::value) return TTypeKind::Set;
-    else if constexpr (std::is_same_v<T, int64_t> || std::is_same_v<T, uint32_t>) return TTypeKind::Int64;
-    else if constexpr (std::is_integral_v<T>) return TTypeKind::Integer;
-    else if constexpr (std::is_floating_point_v<T>) return TTypeKind::Float;
-    else if constexpr (std::is_same_v<T, std::string>) return TTypeKind::String;
-    else if constexpr (std::is_pointer_v<T>) return TTypeKind::Component;
-    else static_assert(sizeof(T) == 0, "unsupported published property type");
+    if constexpr (std::is_same_v<T, bool>)
+        return TTypeKind::Boolean;
+    else if constexpr (std::is_same_v<T, TColor>)
+        return TTypeKind::Color;
+    else if constexpr (StreamableEnum<T>)
+        return TTypeKind::Enumeration;
+    else if constexpr (IsSet<T>::value)
+        return TTypeKind::Set;
+    else if constexpr (std::is_same_v<T, int64_t> || std::is_same_v<T, uint32_t>)
+        return TTypeKind::Int64;
+    else if constexpr (std::is_integral_v<T>)
+        return TTypeKind::Integer;
+    else if constexpr (std::is_floating_point_v<T>)
+        return TTypeKind::Float;
+    else if constexpr (std::is_same_v<T, std::string>)
+        return TTypeKind::String;
+    else if constexpr (std::is_pointer_v<T>)
+        return TTypeKind::Component;
+    else
+        static_assert(sizeof(T) == 0, "unsupported published property type");
 }
 template <typename T>
 TValue ToValue(const T& v) {
-    if constexpr (std::is_same_v<T, std::string>) return TValue(v);
-    else if constexpr (std::is_floating_point_v<T>) return TValue(static_cast<double>(v));
-    else if constexpr (IsSet<T>::value) return TValue(static_cast<int64_t>(v.Bits()));
+    if constexpr (std::is_same_v<T, std::string>)
+        return TValue(v);
+    else if constexpr (std::is_floating_point_v<T>)
+        return TValue(static_cast<double>(v));
+    else if constexpr (IsSet<T>::value)
+        return TValue(static_cast<int64_t>(v.Bits()));
     else if constexpr (std::is_pointer_v<T>)
         return TValue(const_cast<TObject*>(static_cast<const TObject*>(v)));
-    else return TValue(static_cast<int64_t>(v));
+    else
+        return TValue(static_cast<int64_t>(v));
 }
 template <typename T>
 T FromValue(const TValue& v) {
-    if constexpr (std::is_same_v<T, std::string>) return std::get<std::string>(v);
+    if constexpr (std::is_same_v<T, std::string>)
+        return std::get<std::string>(v);
     else if constexpr (std::is_floating_point_v<T>) {
         if (auto* i = std::get_if<int64_t>(&v)) return static_cast<T>(*i);
         return static_cast<T>(std::get<double>(v));
-    } else if constexpr (IsSet<T>::value) return T::FromBits(static_cast<uint64_t>(std::get<int64_t>(v)));
-    else if constexpr (std::is_pointer_v<T>) return dynamic_cast<T>(std::get<TObject*>(v));
-    else return static_cast<T>(std::get<int64_t>(v));
+    } else if constexpr (IsSet<T>::value)
+        return T::FromBits(static_cast<uint64_t>(std::get<int64_t>(v)));
+    else if constexpr (std::is_pointer_v<T>)
+        return dynamic_cast<T>(std::get<TObject*>(v));
+    else
+        return static_cast<T>(std::get<int64_t>(v));
 }
 } // namespace detail
 
 namespace detail {
 template <typename C>
 TObject* CreateInstance(TComponent* owner) {
-    if constexpr (std::is_abstract_v<C>) return nullptr;
-    else if constexpr (std::is_constructible_v<C, TComponent*>) return new C(owner);
-    else if constexpr (std::is_default_constructible_v<C>) return new C();
-    else return nullptr;
+    if constexpr (std::is_abstract_v<C>)
+        return nullptr;
+    else if constexpr (std::is_constructible_v<C, TComponent*>)
+        return new C(owner);
+    else if constexpr (std::is_default_constructible_v<C>)
+        return new C();
+    else
+        return nullptr;
 }
 template <typename C>
-constexpr bool Creatable = !std::is_abstract_v<C> &&
-                           (std::is_constructible_v<C, TComponent*> || std::is_default_constructible_v<C>);
+constexpr bool Creatable =
+    !std::is_abstract_v<C> && (std::is_constructible_v<C, TComponent*> || std::is_default_constructible_v<C>);
 TClass RegisterOnLoad(TClass cls); // adds to the registry at program start; returns cls
 } // namespace detail
 
@@ -336,16 +370,21 @@ TClass RegisterOnLoad(TClass cls); // adds to the registry at program start; ret
 //       c.Property("BevelEdges", &TqelEdgePanel::GetBevelEdges, &TqelEdgePanel::SetBevelEdges)
 //        .Default(qel::Set<TBevelEdge>{beLeft, beTop, beRight, beBottom});
 //   })
-#define QEL_IMPLEMENT_CLASS(Class, ...)                                                                     \
+#define QEL_IMPLEMENT_CLASS(Class, ...)                                                                      \
     ::qel::TClass Class::StaticClass() {                                                                     \
         static const ::qel::TClassInfo info = [] {                                                           \
             ::qel::TClassInfo i;                                                                             \
             i.Name = #Class;                                                                                 \
             i.Parent = Class::inherited::StaticClass();                                                      \
             if constexpr (::qel::detail::Creatable<Class>)                                                   \
-                i.Create = [](::qel::TComponent* owner) { return ::qel::detail::CreateInstance<Class>(owner); }; \
+                i.Create = [](::qel::TComponent* owner) {                                                    \
+                    return ::qel::detail::CreateInstance<Class>(owner);                                      \
+                };                                                                                           \
             ::qel::TClassBuilder<Class> builder(i);                                                          \
-            auto declare = [](::qel::TClassBuilder<Class>& b) { (void)b; __VA_OPT__((__VA_ARGS__)(b);) };  \
+            auto declare = [](::qel::TClassBuilder<Class>& b) {                                              \
+                (void)b;                                                                                     \
+                __VA_OPT__((__VA_ARGS__)(b);)                                                                \
+            };                                                                                               \
             declare(builder);                                                                                \
             return i;                                                                                        \
         }();                                                                                                 \

@@ -37,6 +37,18 @@ std::optional<int> TEnumInfo::ValueOf(std::string_view ident) const {
     return std::nullopt;
 }
 
+bool TIntegerIdents::ToInt(std::string_view ident, int64_t& value) const {
+    for (const auto& [name, v] : Map)
+        if (SameText(name, ident)) return value = v, true;
+    return false;
+}
+
+bool TIntegerIdents::ToIdent(int64_t value, std::string& ident) const {
+    for (const auto& [name, v] : Map)
+        if (v == value) return ident = name, true;
+    return false;
+}
+
 namespace {
 struct ColorIdent {
     TColor Value;
@@ -130,8 +142,10 @@ TColor StringToColor(std::string_view text) {
     int base = 10;
     bool neg = false;
     if (*s == '-') neg = true, ++s;
-    if (*s == '$') base = 16, ++s;
-    else if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) base = 16, s += 2;
+    if (*s == '$')
+        base = 16, ++s;
+    else if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X'))
+        base = 16, s += 2;
     char* end = nullptr;
     errno = 0;
     unsigned long long v = std::strtoull(s, &end, base);

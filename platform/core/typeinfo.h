@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace qel {
@@ -30,16 +31,26 @@ private:
     std::vector<std::string> FNames;
 };
 
+// Names for some values of an integer property (the platform's integer constants, such as cursor
+// and modal-result names): form files may give the value by name, and the writer uses the name.
+struct TIntegerIdents {
+    std::vector<std::pair<std::string, int64_t>> Map;
+    bool ToInt(std::string_view ident, int64_t& value) const;
+    bool ToIdent(int64_t value, std::string& ident) const;
+};
+
 // Declares an enumeration streamable by name: QEL_ENUM(TAlign, alNone, alTop, ...).
-#define QEL_ENUM(Name, ...)                                                                                 \
+#define QEL_ENUM(Name, ...)                                                                                  \
     enum Name : int { __VA_ARGS__ };                                                                         \
-    inline const ::qel::TEnumInfo& TypeInfoOf(Name*) {                                                      \
+    inline const ::qel::TEnumInfo& TypeInfoOf(Name*) {                                                       \
         static const ::qel::TEnumInfo info(#Name, #__VA_ARGS__);                                             \
         return info;                                                                                         \
     }
 
 template <typename E>
-concept StreamableEnum = std::is_enum_v<E> && requires { { TypeInfoOf(static_cast<E*>(nullptr)) }; };
+concept StreamableEnum = std::is_enum_v<E> && requires {
+    {TypeInfoOf(static_cast<E*>(nullptr))};
+};
 
 template <StreamableEnum E>
 const TEnumInfo& EnumInfo() {
@@ -152,8 +163,12 @@ enum TColor : int32_t {
 constexpr TColor clLtGray = clSilver;
 constexpr TColor clDkGray = clGray;
 
-inline constexpr TColor ToColor(int64_t v) { return static_cast<TColor>(static_cast<int32_t>(v)); }
-inline constexpr TColor RGBToColor(int r, int g, int b) { return ToColor((r & 255) | ((g & 255) << 8) | ((b & 255) << 16)); }
+inline constexpr TColor ToColor(int64_t v) {
+    return static_cast<TColor>(static_cast<int32_t>(v));
+}
+inline constexpr TColor RGBToColor(int r, int g, int b) {
+    return ToColor((r & 255) | ((g & 255) << 8) | ((b & 255) << 16));
+}
 
 // "clRed" <-> clRed, for form files and tools; unknown names and values give false/"".
 bool IdentToColor(std::string_view ident, TColor& color);
