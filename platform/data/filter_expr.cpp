@@ -1827,13 +1827,16 @@ std::unique_ptr<TFilterExpr> CompileFilter(std::string_view text, const TFilterF
 
 std::optional<std::string> FilterExprToSQL(const TFilterExpr& expr, const TFilterColumnMapper& columns,
                                            std::vector<TFilterValue>& boundParams) {
-    // SQLite's parser has a small stack: deeply nested trees stay with the C++ evaluation.
+    // SQLite's parser has a small stack, its expression trees a depth limit (long AND chains count)
+    // and statements a limit on parameters: deep or large trees stay with the C++ evaluation.
     constexpr int kMaxSqlDepth = 16;
+    constexpr size_t kMaxSqlNodes = 400;
+    size_t nodes = 0;
     std::vector<std::pair<const TFilterNode*, int>> stack{{&expr.Root(), 1}};
     while (!stack.empty()) {
         auto [node, depth] = stack.back();
         stack.pop_back();
-        if (depth > kMaxSqlDepth) return std::nullopt;
+        if (depth > kMaxSqlDepth || ++nodes > kMaxSqlNodes) return std::nullopt;
         for (const auto& a : node->Args) stack.push_back({a.get(), depth + 1});
     }
     std::vector<TFilterValue> params;

@@ -431,6 +431,23 @@ TEST(FilterSql, DeepTreesStayInCpp) {
     EXPECT_FALSE(FilterExprToSQL(*e, table->Columns(), params).has_value());
 }
 
+TEST(FilterSql, LargeTreesStayInCpp) {
+    auto table = MakeCustomers();
+    std::string chain = "CustNo > 0";
+    for (int i = 0; i < 1200; ++i) chain += " AND CustNo <> " + std::to_string(i);
+    std::string list = "CustNo IN (1231";
+    for (int i = 0; i < 2000; ++i) list += ", " + std::to_string(5000 + i);
+    list += ")";
+    for (const std::string& text : {chain, list}) {
+        auto e = CompileFilter(text, table->Resolver());
+        EXPECT_EQ(table->Evaluate(*e),
+                  text == chain ? (std::vector<int>{0, 1, 2, 3}) : (std::vector<int>{1}));
+        std::vector<TFilterValue> params;
+        EXPECT_FALSE(FilterExprToSQL(*e, table->Columns(), params).has_value());
+        EXPECT_TRUE(params.empty());
+    }
+}
+
 TEST(FilterSql, QuoteIdentifier) {
     EXPECT_EQ(QuoteSQLIdentifier("Length (cm)"), "\"Length (cm)\"");
     EXPECT_EQ(QuoteSQLIdentifier("a\"b"), "\"a\"\"b\"");
