@@ -120,4 +120,32 @@ void Baseline_loop_pattern_and_1920x1080(benchmark::State& state) {
 }
 BENCHMARK(Baseline_loop_pattern_and_1920x1080)->Unit(benchmark::kMicrosecond);
 
+// Many small copies, like one dissolve step over 1024x768: 6144 reveals of 8x8 pixels.
+void BitBlt_6144_small_8x8(benchmark::State& state) {
+    TMemDC src(1024, 768), dst(1024, 768);
+    for (auto _ : state) {
+        for (int i = 0; i < 6144; ++i) {
+            const int x = (i * 37) % 128 * 8 % 1024, y = (i / 128) * 16 % 768;
+            BitBlt(dst.DC, x, y, 8, 8, src.DC, x, y, SRCCOPY);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 6144);
+}
+BENCHMARK(BitBlt_6144_small_8x8)->Unit(benchmark::kMicrosecond);
+
+void Baseline_memcpy_6144_small_8x8(benchmark::State& state) {
+    std::vector<uint32_t> src(1024 * 768, 0x123456), dst(1024 * 768);
+    for (auto _ : state) {
+        for (int i = 0; i < 6144; ++i) {
+            const int x = (i * 37) % 128 * 8 % 1024, y = (i / 128) * 16 % 768;
+            for (int r = 0; r < 8; ++r)
+                std::memcpy(&dst[size_t(y + r) * 1024 + x], &src[size_t(y + r) * 1024 + x], 8 * 4);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 6144);
+}
+BENCHMARK(Baseline_memcpy_6144_small_8x8)->Unit(benchmark::kMicrosecond);
+
 } // namespace

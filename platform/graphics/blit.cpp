@@ -69,6 +69,12 @@ bool VisibleRange(const TAxis& a, int64_t clipLo, int64_t clipHi, int64_t limit,
     lo = std::max(a.Lo(), clipLo);
     hi = std::min(a.Hi(), clipHi);
     if (hi <= lo) return false;
+    if (a.Identity && a.DN > 0 && a.SN > 0) {
+        // Unscaled: source = destination + (S0 - D0).
+        lo = std::max(lo, a.D0 - a.S0);
+        hi = std::min(hi, a.D0 - a.S0 + limit);
+        return hi > lo;
+    }
     // The mapping is monotonic: trim both ends while their source is outside.
     auto inside = [&](int64_t v) {
         const int64_t s = a.Source(v);
@@ -125,6 +131,21 @@ template <typename T>
 T* Grow(std::vector<T>& v, size_t n) {
     if (v.size() < n) v.resize(n);
     return v.data();
+}
+
+// Copies n pixels between non-overlapping rows; short rows use fixed-size moves the compiler inlines.
+inline void CopyPixels(uint32_t* d, const uint32_t* s, int n) {
+    if (n > 32) {
+        std::memcpy(d, s, size_t(n) * 4);
+        return;
+    }
+    int i = 0;
+    for (; i + 4 <= n; i += 4) std::memcpy(d + i, s + i, 16);
+    if (i + 2 <= n) {
+        std::memcpy(d + i, s + i, 8);
+        i += 2;
+    }
+    if (i < n) d[i] = s[i];
 }
 
 // Pixel value of a source pixel for colour-key comparisons.
@@ -268,8 +289,8 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
             if (!mapPtr && ay.Identity && ay.DN > 0 && dst->Stride() == rowBytes &&
                 src.Dib->Stride() == rowBytes && contiguousSx == 0) {
                 // Whole rows of equally laid out surfaces: one block copy (lets memcpy use streaming stores).
-                std::memmove(dst->Row(c.Top), src.Dib->Row(int(ay.Source(c.Top) - srcShiftY)),
-                             size_t(rowBytes) * size_t(c.Height()));
+                std::memcpy(dst->Row(c.Top), src.Dib->Row(int(ay.Source(c.Top) - srcShiftY)),
+                            size_t(rowBytes) * size_t(c.Height()));
                 return;
             }
             const uint32_t* prev = nullptr;
@@ -278,11 +299,11 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
                 const int64_t sy = ay.Source(y);
                 uint32_t* d = dst->Row(y) + c.Left;
                 if (sy == lastRow && prev) {
-                    std::memcpy(d, prev, size_t(n) * 4);
+                    CopyPixels(d, prev, n);
                 } else {
                     const uint32_t* srow = src.Dib->Row(int(sy - srcShiftY));
                     if (!mapPtr)
-                        std::memmove(d, srow + contiguousSx, size_t(n) * 4);
+                        CopyPixels(d, srow + contiguousSx, n);
                     else
                         for (int i = 0; i < n; ++i) d[i] = srow[mapPtr[i]];
                 }
