@@ -77,7 +77,7 @@ inline uint32_t Eval(uint32_t p, uint32_t s, uint32_t d) {
     else if constexpr (R == 0x6A)
         return d ^ (p & s);
     else if constexpr (R == 0x8A)
-        return d & (p | ~s);
+        return d & (~p | s);
     else {
         uint32_t r = 0;
         if constexpr (R & 0x01) r |= ~p & ~s & ~d;
