@@ -1159,7 +1159,7 @@ bool TDataSet::RecordAccepted(TRecordBuffer& buffer) {
         FTempRecord = saveTemp;
         RestoreState(save);
     });
-    if (FFilterExpr) {
+    if (FFilterExpr && !FFilterTextApplied) {
         TBufferFilterRecord rec(this, buffer, [](const TDataSet* ds, const TRecordBuffer& b, int i) {
             return ds->FilterValueOf(b, i);
         });
@@ -1167,6 +1167,17 @@ bool TDataSet::RecordAccepted(TRecordBuffer& buffer) {
     }
     if (accept && FOnFilterRecord) FOnFilterRecord(this, accept);
     return accept;
+}
+
+bool TDataSet::EvaluateOnRecord(TRecordBuffer& buffer, const std::function<bool()>& fn) {
+    TRecordBuffer* saveTemp = FTempRecord;
+    TDataSetState save = SetTempState(dsFilter);
+    FTempRecord = &buffer;
+    auto done = Finally([&] {
+        FTempRecord = saveTemp;
+        RestoreState(save);
+    });
+    return fn();
 }
 
 bool TDataSet::PrepareFetchedRecord(TRecordBuffer& buffer) {

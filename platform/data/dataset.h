@@ -292,6 +292,20 @@ protected:
     // The filter value of slot `slot` of a buffer (used by filter evaluation).
     TFilterValue FilterValueOf(const TRecordBuffer& buffer, int slot) const;
     TFilterValueKind FilterKindOf(TFieldType type) const;
+    // Runs `fn` with the dataset in dsFilter on `buffer`, so fields read the candidate record.
+    bool EvaluateOnRecord(TRecordBuffer& buffer, const std::function<bool()>& fn);
+    // The buffer GetRecord fills for Locate and Lookup scans.
+    TRecordBuffer& ScratchBuffer() const {
+        return *FBuffers[static_cast<size_t>(FRecordCount)];
+    }
+    // Set by descendants that already applied the Filter text in their cursor (it is then not
+    // evaluated again per record).
+    void SetFilterTextApplied(bool v) {
+        FFilterTextApplied = v;
+    }
+    bool FilterTextApplied() const {
+        return FFilterTextApplied;
+    }
 
     // ---- helpers for descendants
     // Runs the dataset's own filter (Filter text and OnFilterRecord) on a candidate record.
@@ -375,6 +389,7 @@ private:
     TRecordBuffer* FTempRecord = nullptr; // record seen in dsCalcFields / dsFilter
     int FDataFieldCount = 0, FCalcFieldCount = 0;
     std::vector<TFieldType> FSlotTypes;
+    bool FFilterTextApplied = false;
 
     std::string FFilterText;
     bool FFiltered = false;

@@ -239,7 +239,7 @@ void TParams::SetParamValues(std::string_view names, const Variant& value) {
                                            : Variant::Null());
 }
 
-std::string TParams::ParseSQL(const std::string& sql, bool doCreate) {
+std::string TParams::ParseSQL(const std::string& sql, bool doCreate, std::vector<std::string>* order) {
     std::string out;
     out.reserve(sql.size());
     size_t i = 0;
@@ -302,6 +302,7 @@ std::string TParams::ParseSQL(const std::string& sql, bool doCreate) {
             bool prevIdent = i > 0 && isIdent(sql[i - 1]);
             if (!name.empty() && !prevIdent) {
                 if (doCreate && !FindParam(name)) CreateParam(ftUnknown, name, ptInput);
+                if (order) order->push_back(name);
                 out += '?';
                 i = j;
                 continue;

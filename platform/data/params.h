@@ -99,8 +99,8 @@ class TParams : public TPersistent {
     void SetParamValues(std::string_view names, const Variant& value);
     // Reads the ":name" parameters of an SQL text (outside quotes and comments); when
     // `doCreate` is set, creates a parameter for every new name in order. Returns the text with
-    // each parameter replaced by "?".
-    std::string ParseSQL(const std::string& sql, bool doCreate);
+    // each parameter replaced by "?"; `order` receives the name of each "?" in turn.
+    std::string ParseSQL(const std::string& sql, bool doCreate, std::vector<std::string>* order = nullptr);
 
 private:
     std::vector<std::unique_ptr<TParam>> FItems;
