@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -138,6 +139,13 @@ TResolvedFace ResolveFace(std::string_view faceName, int weight, bool italic, in
     std::lock_guard<std::mutex> lock(GFtMutex);
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
+    static const bool initialised = [] {
+        // fontconfig keeps its configuration until FcFini; release it at exit.
+        bool ok = FcInit();
+        std::atexit([] { FcFini(); });
+        return ok;
+    }();
+    (void)initialised;
     TResolvedFace face;
     for (const std::string& family : CandidateFamilies(faceName, pitchAndFamily))
         if (MatchFamily(family, bold, italic, face)) break;
