@@ -1279,10 +1279,12 @@ void TWriter::WriteCollection(TCollection* collection) {
 
 // ---- free functions ------------------------------------------------------------------------------
 
-bool InitInheritedComponent(TComponent* instance, TClass rootAncestor) {
+bool InitInheritedComponent(TComponent* instance, TClass rootAncestor, TClass lastClass) {
     if (!instance) return false;
     std::vector<TClass> chain;
-    for (TClass c = instance->ClassType(); c && c != rootAncestor; c = c->Parent) chain.push_back(c);
+    TClass start = lastClass ? lastClass : instance->ClassType();
+    if (!instance->InheritsFrom(start)) return false;
+    for (TClass c = start; c && c != rootAncestor; c = c->Parent) chain.push_back(c);
     std::reverse(chain.begin(), chain.end());
     detail::TReadSession session;
     bool found = false;

@@ -123,7 +123,7 @@ class TReader : public TFiler {
 
 private:
     friend struct detail::TReadSession;
-    friend bool InitInheritedComponent(TComponent*, TClass);
+    friend bool InitInheritedComponent(TComponent*, TClass, TClass);
     friend void ReadComponentText(std::string_view, TComponent*, const std::string&);
     friend TComponent* ReadComponent(std::string_view, TComponent*, const std::string&);
     void ReadObject(const TFormObject& obj);
@@ -217,8 +217,10 @@ private:
 // Reads the form resources (type "QFM", named after each class) of `instance`'s class and of its
 // ancestors below `rootAncestor`, ancestors first, then resolves references and calls Loaded on every
 // component read. Returns false when no class in the chain has a resource. On error the components
-// created by the read are freed, the root's state is restored, and the error propagates.
-bool InitInheritedComponent(TComponent* instance, TClass rootAncestor);
+// created by the read are freed, the root's state is restored, and the error propagates. With
+// `lastClass`, the chain ends there instead of at the instance's own class (tools that read the
+// instance's own file themselves).
+bool InitInheritedComponent(TComponent* instance, TClass rootAncestor, TClass lastClass = nullptr);
 // Reads the form resource named `resName` into `instance` (with fix-ups and Loaded).
 void ReadComponentRes(const std::string& resName, TComponent* instance);
 // Reads one form text into an existing root (with fix-ups and Loaded).
