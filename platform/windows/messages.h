@@ -1,0 +1,515 @@
+#pragma once
+// Message numbers, message parameters and the constants that travel with them.
+// WPARAM, LPARAM and LRESULT are pointer-sized, so a message can carry an object pointer.
+#include <cstdint>
+
+#include "platform/graphics/types.h"
+
+namespace qel {
+
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using LONG_PTR = intptr_t;
+using ATOM = uint16_t;
+
+inline constexpr WORD LOWORD(uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline constexpr WORD HIWORD(uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+// Signed coordinates packed in an LPARAM.
+inline constexpr int GET_X_LPARAM(LPARAM l) {
+    return static_cast<int16_t>(l & 0xFFFF);
+}
+inline constexpr int GET_Y_LPARAM(LPARAM l) {
+    return static_cast<int16_t>((l >> 16) & 0xFFFF);
+}
+inline constexpr LPARAM MAKELPARAM(int lo, int hi) {
+    return static_cast<LPARAM>(static_cast<uint32_t>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
+}
+inline constexpr WPARAM MAKEWPARAM(int lo, int hi) {
+    return static_cast<WPARAM>(static_cast<uint32_t>((lo & 0xFFFF) | ((hi & 0xFFFF) << 16)));
+}
+inline constexpr LRESULT MAKELRESULT(int lo, int hi) {
+    return MAKELPARAM(lo, hi);
+}
+inline constexpr LPARAM PointToLParam(TPoint p) {
+    return MAKELPARAM(p.X, p.Y);
+}
+inline constexpr TPoint LParamToPoint(LPARAM l) {
+    return {GET_X_LPARAM(l), GET_Y_LPARAM(l)};
+}
+
+// ---- window messages ----------------------------------------------------------------------------
+enum : UINT {
+    WM_NULL = 0x0000,
+    WM_CREATE = 0x0001,
+    WM_DESTROY = 0x0002,
+    WM_MOVE = 0x0003,
+    WM_SIZE = 0x0005,
+    WM_ACTIVATE = 0x0006,
+    WM_SETFOCUS = 0x0007,
+    WM_KILLFOCUS = 0x0008,
+    WM_ENABLE = 0x000A,
+    WM_SETREDRAW = 0x000B,
+    WM_SETTEXT = 0x000C,
+    WM_GETTEXT = 0x000D,
+    WM_GETTEXTLENGTH = 0x000E,
+    WM_PAINT = 0x000F,
+    WM_CLOSE = 0x0010,
+    WM_QUIT = 0x0012,
+    WM_ERASEBKGND = 0x0014,
+    WM_SYSCOLORCHANGE = 0x0015,
+    WM_SHOWWINDOW = 0x0018,
+    WM_SETTINGCHANGE = 0x001A,
+    WM_ACTIVATEAPP = 0x001C,
+    WM_CANCELMODE = 0x001F,
+    WM_SETCURSOR = 0x0020,
+    WM_MOUSEACTIVATE = 0x0021,
+    WM_GETMINMAXINFO = 0x0024,
+    WM_DRAWITEM = 0x002B,
+    WM_MEASUREITEM = 0x002C,
+    WM_SETFONT = 0x0030,
+    WM_GETFONT = 0x0031,
+    WM_WINDOWPOSCHANGING = 0x0046,
+    WM_WINDOWPOSCHANGED = 0x0047,
+    WM_NOTIFY = 0x004E,
+    WM_HELP = 0x0053,
+    WM_CONTEXTMENU = 0x007B,
+    WM_STYLECHANGING = 0x007C,
+    WM_STYLECHANGED = 0x007D,
+    WM_GETICON = 0x007F,
+    WM_SETICON = 0x0080,
+    WM_NCCREATE = 0x0081,
+    WM_NCDESTROY = 0x0082,
+    WM_NCCALCSIZE = 0x0083,
+    WM_NCHITTEST = 0x0084,
+    WM_NCPAINT = 0x0085,
+    WM_NCACTIVATE = 0x0086,
+    WM_GETDLGCODE = 0x0087,
+    WM_NCMOUSEMOVE = 0x00A0,
+    WM_NCLBUTTONDOWN = 0x00A1,
+    WM_NCLBUTTONUP = 0x00A2,
+    WM_NCLBUTTONDBLCLK = 0x00A3,
+    WM_NCRBUTTONDOWN = 0x00A4,
+    WM_NCRBUTTONUP = 0x00A5,
+    WM_NCRBUTTONDBLCLK = 0x00A6,
+    WM_NCMBUTTONDOWN = 0x00A7,
+    WM_NCMBUTTONUP = 0x00A8,
+    WM_NCMBUTTONDBLCLK = 0x00A9,
+    WM_KEYFIRST = 0x0100,
+    WM_KEYDOWN = 0x0100,
+    WM_KEYUP = 0x0101,
+    WM_CHAR = 0x0102,
+    WM_DEADCHAR = 0x0103,
+    WM_SYSKEYDOWN = 0x0104,
+    WM_SYSKEYUP = 0x0105,
+    WM_SYSCHAR = 0x0106,
+    WM_SYSDEADCHAR = 0x0107,
+    WM_KEYLAST = 0x0109,
+    WM_INITDIALOG = 0x0110,
+    WM_COMMAND = 0x0111,
+    WM_SYSCOMMAND = 0x0112,
+    WM_TIMER = 0x0113,
+    WM_HSCROLL = 0x0114,
+    WM_VSCROLL = 0x0115,
+    WM_INITMENU = 0x0116,
+    WM_INITMENUPOPUP = 0x0117,
+    WM_MENUSELECT = 0x011F,
+    WM_MENUCHAR = 0x0120,
+    WM_ENTERIDLE = 0x0121,
+    WM_CTLCOLORMSGBOX = 0x0132,
+    WM_CTLCOLOREDIT = 0x0133,
+    WM_CTLCOLORLISTBOX = 0x0134,
+    WM_CTLCOLORBTN = 0x0135,
+    WM_CTLCOLORDLG = 0x0136,
+    WM_CTLCOLORSCROLLBAR = 0x0137,
+    WM_CTLCOLORSTATIC = 0x0138,
+    WM_MOUSEFIRST = 0x0200,
+    WM_MOUSEMOVE = 0x0200,
+    WM_LBUTTONDOWN = 0x0201,
+    WM_LBUTTONUP = 0x0202,
+    WM_LBUTTONDBLCLK = 0x0203,
+    WM_RBUTTONDOWN = 0x0204,
+    WM_RBUTTONUP = 0x0205,
+    WM_RBUTTONDBLCLK = 0x0206,
+    WM_MBUTTONDOWN = 0x0207,
+    WM_MBUTTONUP = 0x0208,
+    WM_MBUTTONDBLCLK = 0x0209,
+    WM_MOUSEWHEEL = 0x020A,
+    WM_MOUSELAST = 0x020A,
+    WM_PARENTNOTIFY = 0x0210,
+    WM_ENTERMENULOOP = 0x0211,
+    WM_EXITMENULOOP = 0x0212,
+    WM_SIZING = 0x0214,
+    WM_CAPTURECHANGED = 0x0215,
+    WM_MOVING = 0x0216,
+    WM_ENTERSIZEMOVE = 0x0231,
+    WM_EXITSIZEMOVE = 0x0232,
+    WM_DROPFILES = 0x0233,
+    WM_MOUSEHOVER = 0x02A1,
+    WM_MOUSELEAVE = 0x02A3,
+    WM_CUT = 0x0300,
+    WM_COPY = 0x0301,
+    WM_PASTE = 0x0302,
+    WM_CLEAR = 0x0303,
+    WM_UNDO = 0x0304,
+    WM_DRAWCLIPBOARD = 0x0308,
+    WM_CHANGECBCHAIN = 0x030D,
+    WM_PRINT = 0x0317,
+    WM_PRINTCLIENT = 0x0318,
+    WM_USER = 0x0400,
+    WM_APP = 0x8000,
+};
+
+// Edit, list box and button messages the components send to standard controls.
+enum : UINT {
+    EM_GETSEL = 0x00B0,
+    EM_SETSEL = 0x00B1,
+    EM_GETRECT = 0x00B2,
+    EM_SETRECT = 0x00B3,
+    EM_SETRECTNP = 0x00B4,
+    EM_SCROLL = 0x00B5,
+    EM_LINESCROLL = 0x00B6,
+    EM_SCROLLCARET = 0x00B7,
+    EM_GETMODIFY = 0x00B8,
+    EM_SETMODIFY = 0x00B9,
+    EM_GETLINECOUNT = 0x00BA,
+    EM_LINEINDEX = 0x00BB,
+    EM_LINELENGTH = 0x00C1,
+    EM_REPLACESEL = 0x00C2,
+    EM_GETLINE = 0x00C4,
+    EM_LIMITTEXT = 0x00C5,
+    EM_CANUNDO = 0x00C6,
+    EM_UNDO = 0x00C7,
+    EM_LINEFROMCHAR = 0x00C9,
+    EM_EMPTYUNDOBUFFER = 0x00CD,
+    EM_GETFIRSTVISIBLELINE = 0x00CE,
+    EM_SETREADONLY = 0x00CF,
+    EM_SETMARGINS = 0x00D3,
+    EM_GETMARGINS = 0x00D4,
+    EM_CHARFROMPOS = 0x00D7,
+    EM_EXLINEFROMCHAR = WM_USER + 54,
+    EM_FORMATRANGE = WM_USER + 57,
+    EM_CANPASTE = WM_USER + 50,
+    BM_GETCHECK = 0x00F0,
+    BM_SETCHECK = 0x00F1,
+    BM_GETSTATE = 0x00F2,
+    BM_SETSTATE = 0x00F3,
+    BM_SETSTYLE = 0x00F4,
+    BM_CLICK = 0x00F5,
+    LB_ADDSTRING = 0x0180,
+    LB_DELETESTRING = 0x0182,
+    LB_RESETCONTENT = 0x0184,
+    LB_SETSEL = 0x0185,
+    LB_SETCURSEL = 0x0186,
+    LB_GETCURSEL = 0x0188,
+    LB_GETCOUNT = 0x018B,
+    LB_SETTOPINDEX = 0x0197,
+    LB_SETCARETINDEX = 0x019E,
+    LB_SETHORIZONTALEXTENT = 0x0194,
+};
+
+// The platform's own control messages live at 0xB000 and above, clear of WM_USER-based private
+// messages (0x0FF0..0x0FF9, 0x7001..0x700D) used by the components.
+enum : UINT {
+    CM_BASE = 0xB000,
+    CM_ACTIVATE = CM_BASE + 0,
+    CM_DEACTIVATE = CM_BASE + 1,
+    CM_GOTFOCUS = CM_BASE + 2,
+    CM_LOSTFOCUS = CM_BASE + 3,
+    CM_CANCELMODE = CM_BASE + 4,
+    CM_DIALOGKEY = CM_BASE + 5,
+    CM_DIALOGCHAR = CM_BASE + 6,
+    CM_FOCUSCHANGED = CM_BASE + 7,
+    CM_PARENTFONTCHANGED = CM_BASE + 8,
+    CM_PARENTCOLORCHANGED = CM_BASE + 9,
+    CM_HITTEST = CM_BASE + 10,
+    CM_VISIBLECHANGED = CM_BASE + 11,
+    CM_ENABLEDCHANGED = CM_BASE + 12,
+    CM_COLORCHANGED = CM_BASE + 13,
+    CM_FONTCHANGED = CM_BASE + 14,
+    CM_CURSORCHANGED = CM_BASE + 15,
+    CM_CTL3DCHANGED = CM_BASE + 16,
+    CM_PARENTCTL3DCHANGED = CM_BASE + 17,
+    CM_TEXTCHANGED = CM_BASE + 18,
+    CM_MOUSEENTER = CM_BASE + 19,
+    CM_MOUSELEAVE = CM_BASE + 20,
+    CM_MENUCHANGED = CM_BASE + 21,
+    CM_APPKEYDOWN = CM_BASE + 22,
+    CM_APPSYSCOMMAND = CM_BASE + 23,
+    CM_BUTTONPRESSED = CM_BASE + 24,
+    CM_SHOWINGCHANGED = CM_BASE + 25,
+    CM_ENTER = CM_BASE + 26,
+    CM_EXIT = CM_BASE + 27,
+    CM_DESIGNHITTEST = CM_BASE + 28,
+    CM_ICONCHANGED = CM_BASE + 29,
+    CM_WANTSPECIALKEY = CM_BASE + 30,
+    CM_INVOKEHELP = CM_BASE + 31,
+    CM_WINDOWHOOK = CM_BASE + 32,
+    CM_RELEASE = CM_BASE + 33,
+    CM_SHOWHINTCHANGED = CM_BASE + 34,
+    CM_PARENTSHOWHINTCHANGED = CM_BASE + 35,
+    CM_SYSCOLORCHANGE = CM_BASE + 36,
+    CM_WININICHANGE = CM_BASE + 37,
+    CM_FONTCHANGE = CM_BASE + 38,
+    CM_TIMECHANGE = CM_BASE + 39,
+    CM_TABSTOPCHANGED = CM_BASE + 40,
+    CM_UIACTIVATE = CM_BASE + 41,
+    CM_UIDEACTIVATE = CM_BASE + 42,
+    CM_DOCWINDOWACTIVATE = CM_BASE + 43,
+    CM_CONTROLLISTCHANGE = CM_BASE + 44,
+    CM_GETDATALINK = CM_BASE + 45,
+    CM_CHILDKEY = CM_BASE + 46,
+    CM_DRAG = CM_BASE + 47,
+    CM_HINTSHOW = CM_BASE + 48,
+    CM_DIALOGHANDLE = CM_BASE + 49,
+    CM_ISTOOLCONTROL = CM_BASE + 50,
+    CM_RECREATEWND = CM_BASE + 51,
+    CM_INVALIDATE = CM_BASE + 52,
+    CM_SYSFONTCHANGED = CM_BASE + 53,
+    CM_CONTROLCHANGE = CM_BASE + 54,
+    CM_CHANGED = CM_BASE + 55,
+    CM_DOCKCLIENT = CM_BASE + 56,
+    CM_UNDOCKCLIENT = CM_BASE + 57,
+    CM_FLOAT = CM_BASE + 58,
+    CM_BORDERCHANGED = CM_BASE + 59,
+    CM_BIDIMODECHANGED = CM_BASE + 60,
+    CM_PARENTBIDIMODECHANGED = CM_BASE + 61,
+    CM_ALLCHILDRENFLIPPED = CM_BASE + 62,
+    CM_ACTIONUPDATE = CM_BASE + 63,
+    CM_ACTIONEXECUTE = CM_BASE + 64,
+    CM_HINTSHOWPAUSE = CM_BASE + 65,
+    CM_DOCKNOTIFICATION = CM_BASE + 66,
+    CM_MOUSEWHEEL = CM_BASE + 67,
+    CM_ISSHORTCUT = CM_BASE + 68,
+    CM_INVALIDATEDOCKHOST = CM_BASE + 69,
+    CM_SETACTIVECONTROL = CM_BASE + 70,
+    CM_POPUPHWNDDESTROY = CM_BASE + 71,
+    CM_CREATEPOPUP = CM_BASE + 72,
+    CM_DESTROYHANDLE = CM_BASE + 73,
+    CM_MOUSEACTIVATE = CM_BASE + 74,
+    CM_CONTROLLISTCHANGING = CM_BASE + 75,
+    CM_BUFFEREDPRINTCLIENT = CM_BASE + 76,
+    CM_UNTHEMECONTROL = CM_BASE + 77,
+    CM_LAST = CM_BASE + 0x0FFF, // CM_BASE .. CM_LAST are the controls' to use
+    // Notifications reflected from a parent back to the control that sent them.
+    CN_BASE = 0xBC00,
+    CN_COMMAND = CN_BASE + WM_COMMAND,
+    CN_NOTIFY = CN_BASE + WM_NOTIFY,
+    CN_DRAWITEM = CN_BASE + WM_DRAWITEM,
+    CN_MEASUREITEM = CN_BASE + WM_MEASUREITEM,
+    CN_KEYDOWN = CN_BASE + WM_KEYDOWN,
+    CN_KEYUP = CN_BASE + WM_KEYUP,
+    CN_CHAR = CN_BASE + WM_CHAR,
+    CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN,
+    CN_SYSCHAR = CN_BASE + WM_SYSCHAR,
+    CN_HSCROLL = CN_BASE + WM_HSCROLL,
+    CN_VSCROLL = CN_BASE + WM_VSCROLL,
+    CN_CTLCOLORBTN = CN_BASE + WM_CTLCOLORBTN,
+    CN_CTLCOLOREDIT = CN_BASE + WM_CTLCOLOREDIT,
+    CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC,
+};
+
+// WM_ACTIVATE
+enum : WPARAM { WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2 };
+// WM_MOUSEACTIVATE results
+enum : LRESULT { MA_ACTIVATE = 1, MA_ACTIVATEANDEAT = 2, MA_NOACTIVATE = 3, MA_NOACTIVATEANDEAT = 4 };
+// WM_SIZE
+enum : WPARAM { SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXIMIZED = 2 };
+// WM_NCCALCSIZE results
+enum : LRESULT { WVR_ALIGNTOP = 0x10, WVR_ALIGNLEFT = 0x20, WVR_VALIDRECTS = 0x400 };
+
+// WM_NCHITTEST codes
+enum : LRESULT {
+    HTERROR = -2,
+    HTTRANSPARENT = -1,
+    HTNOWHERE = 0,
+    HTCLIENT = 1,
+    HTCAPTION = 2,
+    HTSYSMENU = 3,
+    HTGROWBOX = 4,
+    HTSIZE = 4,
+    HTMENU = 5,
+    HTHSCROLL = 6,
+    HTVSCROLL = 7,
+    HTMINBUTTON = 8,
+    HTREDUCE = 8,
+    HTMAXBUTTON = 9,
+    HTZOOM = 9,
+    HTLEFT = 10,
+    HTRIGHT = 11,
+    HTTOP = 12,
+    HTTOPLEFT = 13,
+    HTTOPRIGHT = 14,
+    HTBOTTOM = 15,
+    HTBOTTOMLEFT = 16,
+    HTBOTTOMRIGHT = 17,
+    HTBORDER = 18,
+    HTCLOSE = 20,
+    HTHELP = 21,
+};
+
+// WM_SYSCOMMAND
+enum : WPARAM {
+    SC_SIZE = 0xF000,
+    SC_MOVE = 0xF010,
+    SC_MINIMIZE = 0xF020,
+    SC_MAXIMIZE = 0xF030,
+    SC_NEXTWINDOW = 0xF040,
+    SC_PREVWINDOW = 0xF050,
+    SC_CLOSE = 0xF060,
+    SC_KEYMENU = 0xF100,
+    SC_RESTORE = 0xF120,
+    SC_DEFAULT = 0xF160,
+    SC_CONTEXTHELP = 0xF180,
+};
+// WM_SIZING edges
+enum : WPARAM {
+    WMSZ_LEFT = 1,
+    WMSZ_RIGHT = 2,
+    WMSZ_TOP = 3,
+    WMSZ_TOPLEFT = 4,
+    WMSZ_TOPRIGHT = 5,
+    WMSZ_BOTTOM = 6,
+    WMSZ_BOTTOMLEFT = 7,
+    WMSZ_BOTTOMRIGHT = 8
+};
+
+// Mouse key state in wParam of mouse messages.
+enum : WPARAM { MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10 };
+
+// WM_PRINT flags
+enum : LPARAM {
+    PRF_CHECKVISIBLE = 1,
+    PRF_NONCLIENT = 2,
+    PRF_CLIENT = 4,
+    PRF_ERASEBKGND = 8,
+    PRF_CHILDREN = 0x10,
+    PRF_OWNED = 0x20
+};
+
+// WM_GETDLGCODE results
+enum : LRESULT {
+    DLGC_WANTARROWS = 1,
+    DLGC_WANTTAB = 2,
+    DLGC_WANTALLKEYS = 4,
+    DLGC_WANTMESSAGE = 4,
+    DLGC_HASSETSEL = 8,
+    DLGC_DEFPUSHBUTTON = 0x10,
+    DLGC_UNDEFPUSHBUTTON = 0x20,
+    DLGC_RADIOBUTTON = 0x40,
+    DLGC_WANTCHARS = 0x80,
+    DLGC_STATIC = 0x100,
+    DLGC_BUTTON = 0x2000
+};
+
+// Scroll codes
+enum : WPARAM {
+    SB_LINEUP = 0,
+    SB_LINELEFT = 0,
+    SB_LINEDOWN = 1,
+    SB_LINERIGHT = 1,
+    SB_PAGEUP = 2,
+    SB_PAGELEFT = 2,
+    SB_PAGEDOWN = 3,
+    SB_PAGERIGHT = 3,
+    SB_THUMBPOSITION = 4,
+    SB_THUMBTRACK = 5,
+    SB_TOP = 6,
+    SB_LEFT = 6,
+    SB_BOTTOM = 7,
+    SB_RIGHT = 7,
+    SB_ENDSCROLL = 8
+};
+
+// ---- virtual keys -------------------------------------------------------------------------------
+enum : WORD {
+    VK_LBUTTON = 0x01,
+    VK_RBUTTON = 0x02,
+    VK_CANCEL = 0x03,
+    VK_MBUTTON = 0x04,
+    VK_BACK = 0x08,
+    VK_TAB = 0x09,
+    VK_CLEAR = 0x0C,
+    VK_RETURN = 0x0D,
+    VK_SHIFT = 0x10,
+    VK_CONTROL = 0x11,
+    VK_MENU = 0x12,
+    VK_PAUSE = 0x13,
+    VK_CAPITAL = 0x14,
+    VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_PRIOR = 0x21,
+    VK_NEXT = 0x22,
+    VK_END = 0x23,
+    VK_HOME = 0x24,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_SELECT = 0x29,
+    VK_PRINT = 0x2A,
+    VK_EXECUTE = 0x2B,
+    VK_SNAPSHOT = 0x2C,
+    VK_INSERT = 0x2D,
+    VK_DELETE = 0x2E,
+    VK_HELP = 0x2F,
+    VK_LWIN = 0x5B,
+    VK_RWIN = 0x5C,
+    VK_APPS = 0x5D,
+    VK_NUMPAD0 = 0x60,
+    VK_NUMPAD9 = 0x69,
+    VK_MULTIPLY = 0x6A,
+    VK_ADD = 0x6B,
+    VK_SEPARATOR = 0x6C,
+    VK_SUBTRACT = 0x6D,
+    VK_DECIMAL = 0x6E,
+    VK_DIVIDE = 0x6F,
+    VK_F1 = 0x70,
+    VK_F2 = 0x71,
+    VK_F3 = 0x72,
+    VK_F4 = 0x73,
+    VK_F5 = 0x74,
+    VK_F6 = 0x75,
+    VK_F7 = 0x76,
+    VK_F8 = 0x77,
+    VK_F9 = 0x78,
+    VK_F10 = 0x79,
+    VK_F11 = 0x7A,
+    VK_F12 = 0x7B,
+    VK_NUMLOCK = 0x90,
+    VK_SCROLL = 0x91,
+    VK_LSHIFT = 0xA0,
+    VK_RSHIFT = 0xA1,
+    VK_LCONTROL = 0xA2,
+    VK_RCONTROL = 0xA3,
+    VK_LMENU = 0xA4,
+    VK_RMENU = 0xA5,
+    VK_OEM_1 = 0xBA,      // ;:
+    VK_OEM_PLUS = 0xBB,   // =+
+    VK_OEM_COMMA = 0xBC,  // ,<
+    VK_OEM_MINUS = 0xBD,  // -_
+    VK_OEM_PERIOD = 0xBE, // .>
+    VK_OEM_2 = 0xBF,      // /?
+    VK_OEM_3 = 0xC0,      // `~
+    VK_OEM_4 = 0xDB,      // [{
+    VK_OEM_5 = 0xDC,      // \|
+    VK_OEM_6 = 0xDD,      // ]}
+    VK_OEM_7 = 0xDE,      // '"
+};
+// Bit 29 of the key data: the Alt key was down.
+constexpr LPARAM KF_ALTDOWN_BIT = LPARAM(1) << 29;
+
+// Message beeps
+enum : UINT {
+    MB_OK = 0,
+    MB_ICONHAND = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONEXCLAMATION = 0x30,
+    MB_ICONASTERISK = 0x40
+};
+
+} // namespace qel
