@@ -790,6 +790,7 @@ bool DrawFrameControl(HDC dc, TRect* rect, UINT type, UINT state) {
         if (mono) f |= BF_MONO;
         DrawEdge(dc, &lr, pushed ? (flat ? BDR_SUNKENOUTER : EDGE_SUNKEN) : EDGE_RAISED, f);
         inner = c.ToSurf(lr);
+        if (state & DFCS_ADJUSTRECT) *rect = lr; // report the area inside the frame
         if (pushed) inner = OffsetRect(inner, 1, 1);
     };
     auto glyph = [&](auto draw) {

@@ -361,6 +361,8 @@ TEST(RasterPrimitives, FrameControlsStayInsideTheirRectangle) {
     EXPECT_EQ(s.At(0, 0), HI);
     EXPECT_EQ(s.At(9, 9), DK);
     EXPECT_EQ(s.At(5, 5), RGB(192, 192, 192));
+    DrawFrameControl(s.DC, &r, DFC_BUTTON, DFCS_BUTTONPUSH | DFCS_ADJUSTRECT);
+    EXPECT_EQ(r, TRect(2, 2, 8, 8));
 }
 
 TEST(RasterPrimitives, CoverageMaskBlendsAndIsExactAtTheExtremes) {
