@@ -53,6 +53,12 @@ TFormValue TFormValue::MakeList(std::vector<TFormValue> items) {
     r.Items = std::move(items);
     return r;
 }
+TFormValue TFormValue::MakeList() {
+    return MakeList(std::vector<TFormValue>());
+}
+TFormValue TFormValue::MakeCollection() {
+    return MakeCollection(std::vector<TFormCollectionItem>());
+}
 TFormValue TFormValue::MakeBinary(std::string bytes) {
     TFormValue r;
     r.Kind = TFormValueKind::Binary;

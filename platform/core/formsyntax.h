@@ -82,9 +82,11 @@ struct TFormValue {
     static TFormValue MakeString(std::string s);
     static TFormValue MakeIdent(std::string s);
     static TFormValue MakeSet(std::vector<std::string> elements);
-    static TFormValue MakeList(std::vector<TFormValue> items = {});
+    static TFormValue MakeList();
+    static TFormValue MakeList(std::vector<TFormValue> items);
     static TFormValue MakeBinary(std::string bytes);
-    static TFormValue MakeCollection(std::vector<TFormCollectionItem> items = {});
+    static TFormValue MakeCollection();
+    static TFormValue MakeCollection(std::vector<TFormCollectionItem> items);
 
     bool operator==(const TFormValue& o) const;
 };
