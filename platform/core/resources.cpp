@@ -29,7 +29,10 @@ std::pair<std::string, std::string> Key(std::string_view name, std::string_view 
     return {UpperCase(type), UpperCase(name)};
 }
 std::string IdName(int id) {
-    return "#" + std::to_string(id);
+    // Appended rather than concatenated: GCC 12 warns falsely (-Wrestrict) on "#" + to_string().
+    std::string name = "#";
+    name += std::to_string(id);
+    return name;
 }
 } // namespace
 
