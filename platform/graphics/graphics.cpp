@@ -432,6 +432,7 @@ void TCanvas::RequiredState(TCanvasState req) {
 
 void TCanvas::Lock() {
     FLock.lock();
+    FLockOwner.store(std::this_thread::get_id());
     FLockCount.fetch_add(1);
 }
 
@@ -443,13 +444,16 @@ bool TCanvas::TryLock() {
         FLock.unlock();
         return false;
     }
+    FLockOwner.store(std::this_thread::get_id());
     FLockCount.fetch_add(1);
     return true;
 }
 
 void TCanvas::Unlock() {
-    if (FLockCount.load() <= 0) return;
-    FLockCount.fetch_sub(1);
+    // Only the holder releases: an unbalanced Unlock (or one from another thread) is ignored
+    // rather than releasing a mutex this thread does not own.
+    if (FLockCount.load() <= 0 || FLockOwner.load() != std::this_thread::get_id()) return;
+    if (FLockCount.fetch_sub(1) == 1) FLockOwner.store(std::thread::id());
     FLock.unlock();
 }
 

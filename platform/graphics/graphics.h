@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/core/component.h"
@@ -282,6 +283,7 @@ private:
     TNotifyEvent FOnChange, FOnChanging;
     std::recursive_mutex FLock;
     std::atomic<int> FLockCount{0};
+    std::atomic<std::thread::id> FLockOwner{};
     HGDIOBJ FOldFont = nullptr, FOldPen = nullptr, FOldBrush = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/core/filer.h"
 #include "platform/graphics/images.h"
 
 namespace qel {
@@ -407,6 +408,25 @@ void TCustomImageList::ReadData(TStream& stream) {
         FOverlays[i] = (o >= 0 && o < count) ? o : -1;
     }
     Change();
+}
+
+bool TCustomImageList::SameImages(const TCustomImageList* other) const {
+    if (!other) return FImages.empty();
+    if (other == this) return true;
+    if (FImages.empty() && other->FImages.empty()) return true;
+    return FWidth == other->FWidth && FHeight == other->FHeight && FImages == other->FImages &&
+           std::equal(std::begin(FOverlays), std::end(FOverlays), std::begin(other->FOverlays));
+}
+
+void TCustomImageList::DefineProperties(TFiler* filer) {
+    inherited::DefineProperties(filer);
+    bool hasData;
+    if (auto* anc = dynamic_cast<TCustomImageList*>(filer->Ancestor()))
+        hasData = !SameImages(anc);
+    else
+        hasData = Count() > 0;
+    filer->DefineBinaryProperty(
+        "Bitmap", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); }, hasData);
 }
 
 void TCustomImageList::Assign(TPersistent* source) {

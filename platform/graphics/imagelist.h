@@ -89,9 +89,14 @@ class TCustomImageList : public TComponent {
     TNotifyEvent GetOnChange() const { return FOnChange; }
     void SetOnChange(TNotifyEvent e) { FOnChange = e; }
 
+    // Form files hold the images as the "Bitmap" binary property, written when the list has images
+    // (or, below an ancestor, when its images differ from the ancestor's).
+    void DefineProperties(TFiler* filer) override;
     // The "Bitmap" binary data of form files.
     void ReadData(TStream& stream);
     void WriteData(TStream& stream);
+    // True when both lists hold the same images, masks and overlays at the same size.
+    bool SameImages(const TCustomImageList* other) const;
     void Assign(TPersistent* source) override;
 
 protected:
@@ -101,6 +106,7 @@ private:
     struct TEntry {
         std::vector<uint32_t> Pixels; // Width * Height, 0x00RRGGBB
         std::vector<uint8_t> Mask;    // 1 = transparent
+        bool operator==(const TEntry&) const = default;
     };
     void CheckIndex(int index, bool allowEnd = false) const;
     std::vector<TEntry> Split(TBitmap* image, TBitmap* mask, bool useColor, TColor color) const;

@@ -501,6 +501,7 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
     auto sx = [&](long long v) { return static_cast<int>(v * rect.Width() / std::max(1, wExt.cx)); };
     auto sy = [&](long long v) { return static_cast<int>(v * rect.Height() / std::max(1, wExt.cy)); };
     std::map<int, HGDIOBJ> objects;
+    int depth = 0; // states saved by the picture's own records
     SelectObject(dc, GetStockObject(BLACK_PEN));
     SelectObject(dc, GetStockObject(WHITE_BRUSH));
     InitStockFonts();
@@ -595,9 +596,12 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
             SetStretchBltMode(dc, old);
             break;
         }
-        case opSaveDC: SaveDC(dc); break;
+        case opSaveDC:
+            if (SaveDC(dc)) ++depth;
+            break;
         case opRestoreDC:
-            if (a[0] < 0) RestoreDC(dc, a[0]);
+            // Only states this picture saved itself: a bogus count must not unwind the canvas's own.
+            if (a[0] < 0 && -static_cast<long long>(a[0]) <= depth && RestoreDC(dc, a[0])) depth += a[0];
             break;
         default: break;
         }

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <mutex>
 
+#include "platform/core/filer.h"
+
 namespace qel {
 
 namespace {
@@ -159,6 +161,34 @@ void TPicture::AssignTo(TPersistent* dest) {
     inherited::AssignTo(dest);
 }
 
+namespace {
+std::string GraphicBytes(TGraphic* g) {
+    TMemoryStream ms;
+    g->WriteData(ms);
+    return std::string(ms.Bytes());
+}
+} // namespace
+
+bool TPicture::SameGraphic(TPicture* other) {
+    if (!other) return !FGraphic;
+    TGraphic* mine = FGraphic.get();
+    TGraphic* theirs = other->FGraphic.get();
+    if (mine == theirs) return true;
+    if (!mine || !theirs || mine->ClassType() != theirs->ClassType()) return false;
+    return GraphicBytes(mine) == GraphicBytes(theirs);
+}
+
+void TPicture::DefineProperties(TFiler* filer) {
+    inherited::DefineProperties(filer);
+    bool hasData;
+    if (auto* anc = dynamic_cast<TPicture*>(filer->Ancestor()))
+        hasData = !SameGraphic(anc);
+    else
+        hasData = FGraphic != nullptr;
+    filer->DefineBinaryProperty(
+        "Data", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); }, hasData);
+}
+
 void TPicture::ReadData(TStream& stream) {
     uint8_t len = 0;
     if (stream.Read(&len, 1) != 1) throw EInvalidGraphic("Picture data is not valid");
@@ -172,7 +202,9 @@ void TPicture::ReadData(TStream& stream) {
     if (!cls || !cls->InheritsFrom(TGraphic::StaticClass()))
         throw EInvalidGraphic("Unknown graphic class " + name + " in picture data");
     auto g = CreateGraphic(cls);
-    g->ReadData(stream);
+    // An empty graphic of a class that stores nothing for it (a fresh PNG or JPEG image, say)
+    // leaves no bytes after its class name: it reads back empty.
+    if (stream.Position() < stream.Size()) g->ReadData(stream);
     SetNewGraphic(std::move(g));
 }
 

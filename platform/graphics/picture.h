@@ -44,9 +44,15 @@ class TPicture : public TPersistent {
     void LoadFromStream(TStream& stream);
 
     void Assign(TPersistent* source) override;
+    // Form files hold the graphic as the "Data" binary property, written when the picture has a
+    // graphic (or, below an ancestor, when its graphic differs from the ancestor's).
+    void DefineProperties(TFiler* filer) override;
     // Form-file data: class name (a length byte and the name) then the graphic's data.
     void ReadData(TStream& stream);
     void WriteData(TStream& stream);
+    // True when both pictures hold graphics of the same class with the same stored data (or both
+    // are empty).
+    bool SameGraphic(TPicture* other);
 
     TNotifyEvent GetOnChange() const { return FOnChange; }
     void SetOnChange(TNotifyEvent e) { FOnChange = e; }

@@ -64,3 +64,26 @@ TEST(TCanvasLock, BlockingLockSerialisesDrawing) {
     b.join();
     EXPECT_EQ(c->LockCount(), 0);
 }
+
+TEST(TCanvasLock, UnlockFromAnotherThreadOrUnbalancedIsIgnored) {
+    TBitmap bmp(4, 4);
+    TCanvas* c = bmp.GetCanvas();
+    c->Unlock(); // nothing held: no effect
+    EXPECT_EQ(c->LockCount(), 0);
+    c->Lock();
+    std::thread t([&] { c->Unlock(); });
+    t.join();
+    EXPECT_EQ(c->LockCount(), 1) << "a thread that does not hold the canvas cannot release it";
+    std::atomic<bool> got{true};
+    std::thread t2([&] { got = c->TryLock(); });
+    t2.join();
+    EXPECT_FALSE(got);
+    c->Unlock();
+    EXPECT_EQ(c->LockCount(), 0);
+    std::thread t3([&] {
+        got = c->TryLock();
+        if (got) c->Unlock();
+    });
+    t3.join();
+    EXPECT_TRUE(got);
+}
