@@ -54,7 +54,13 @@ std::string SectionOf(const std::string& path) {
 }
 
 std::string Stored(char type, std::string_view name) {
-    return std::string(1, type) + ":" + (name.empty() ? "@" : std::string(name));
+    std::string s(1, type);
+    s += ':';
+    if (name.empty())
+        s += '@';
+    else
+        s.append(name);
+    return s;
 }
 } // namespace
 
@@ -201,7 +207,12 @@ void TRegistry::WriteString(std::string_view name, std::string_view value) {
         throw ERegistryException("Failed to set data for '" + std::string(name) + "'");
     FStore->DeleteKey(SectionOf(FCurrentPath), Stored('i', name));
     // Values keep their blanks: they are stored quoted.
-    FStore->WriteString(SectionOf(FCurrentPath), Stored('s', name), "\"" + std::string(value) + "\"");
+    std::string quoted;
+    quoted.reserve(value.size() + 2);
+    quoted += '"';
+    quoted.append(value);
+    quoted += '"';
+    FStore->WriteString(SectionOf(FCurrentPath), Stored('s', name), quoted);
     Save();
 }
 

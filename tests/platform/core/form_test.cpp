@@ -504,7 +504,7 @@ TEST(FormReader, RandomDamageNeverCrashes) {
             case 1: t.insert(pos, 1, "'#$()<>[]{}=+.\n0aZ"[next() % 18]); break;
             default: t[pos] = static_cast<char>(next() & 0xFF); break;
             }
-            if (t.empty()) t = "x";
+            if (t.empty()) t.push_back('x');
         }
         TTestForm root(nullptr);
         try {
