@@ -518,10 +518,14 @@ struct TTable::TImpl {
                 if (i) lhs += ", ", rhs += ", ";
                 lhs += Order[i].Expr();
                 rhs += "?";
-                params.push_back(vals[i]);
             }
+            if (n > 1) params.push_back(vals[0]); // the leading-column bound below
+            for (size_t i = 0; i < n; ++i) params.push_back(vals[i]);
             if (n == 1) return lhs + " " + op + " ?";
-            return "(" + lhs + ") " + op + " (" + rhs + ")";
+            // SQLite does not seek an index with a row value under a collation; a bound on the
+            // leading column alone lets it start the scan at the right place.
+            bool up = (cmp == cmpAfter || cmp == cmpNotBefore) != desc;
+            return Order[0].Expr() + (up ? " >= ?" : " <= ?") + " AND (" + lhs + ") " + op + " (" + rhs + ")";
         }
         bool forward = cmp == cmpAfter || cmp == cmpNotBefore;
         bool strict = cmp == cmpAfter || cmp == cmpBefore;
