@@ -1079,7 +1079,7 @@ bool TTable::BookmarkValid(const TBookmark& bookmark) const {
 }
 
 int TTable::CompareBookmarks(const TBookmark& a, const TBookmark& b) const {
-    int64_t x, y;
+    int64_t x = 0, y = 0;
     bool okA = DecodeBookmark(a, x), okB = DecodeBookmark(b, y);
     if (!okA && !okB) return 0;
     if (!okA) return -1;
