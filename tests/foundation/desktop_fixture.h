@@ -1,6 +1,7 @@
 #pragma once
 // A fresh headless desktop with a manual clock for each test: window animations advance the clock
-// instead of waiting, and screen pixels can be read back.
+// instead of waiting (in binaries that define QEL_TEST_ANIMATION_PUMP, which link the page frame),
+// and screen pixels can be read back.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -21,15 +22,19 @@ protected:
         if (!GetBackend() || GetBackend()->Name() != "headless") StartBackend("headless", 1024, 768);
         SetScreenSize(1024, 768);
         Application->ResetState();
+#ifdef QEL_TEST_ANIMATION_PUMP
         // Animation steps pass in manual-clock time, one millisecond per turn of the pump.
         SetAnimationPump([this](uint32_t deadline) {
             while (deadline > GetTickCount()) (*FClock)->Advance(1);
         });
+#endif
         ProcessPendingMessages();
     }
     void TearDown() override {
         SetDialogHook(nullptr);
+#ifdef QEL_TEST_ANIMATION_PUMP
         SetAnimationPump(nullptr);
+#endif
         while (Application->ComponentCount() > 0)
             delete Application->Components(Application->ComponentCount() - 1);
         Application->ResetState();
@@ -46,7 +51,9 @@ protected:
         }
         Application->ProcessMessages();
     }
-    uint32_t Now() { return GetTickCount(); }
+    uint32_t Now() {
+        return GetTickCount();
+    }
     // The screen pixel (0x00RRGGBB) at client coordinates of a control.
     uint32_t PixelAt(TControl* c, int x, int y) {
         TPoint p = c->ClientToScreen({x, y});

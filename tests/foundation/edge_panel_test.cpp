@@ -151,23 +151,6 @@ TEST_F(EdgePanelTest, SettersStoreAndTransparencySwitchesTheOpaqueStyle) {
     EXPECT_EQ(erase.Result, 1);
 }
 
-TEST_F(EdgePanelTest, TransparentPanelShowsTheParentBeneathAfterAMove) {
-    TForm* form = MakeForm();
-    auto* panel = new TqelEdgePanel(form);
-    panel->SetParent(form);
-    panel->SetBounds(20, 20, 60, 40);
-    panel->SetBevelOuter(bvNone);
-    panel->SetTransparent(true);
-    form->Show();
-    Settle();
-    const uint32_t red = Px(clRed);
-    EXPECT_EQ(PixelAt(panel, 30, 20), red);
-    panel->SetBounds(100, 60, 60, 40);
-    Settle();
-    EXPECT_EQ(PixelAt(panel, 30, 20), red);
-    EXPECT_EQ(PixelAt(form, 50, 40), red); // where the panel was
-}
-
 // ---- picture group
 // ---------------------------------------------------------------------------------------------
 

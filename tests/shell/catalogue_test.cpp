@@ -1,3 +1,4 @@
+#define QEL_TEST_ANIMATION_PUMP
 #include <gtest/gtest.h>
 
 #include <filesystem>
