@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -492,14 +493,97 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
     IntersectClipRect(dc, rect.Left, rect.Top, rect.Right, rect.Bottom);
     TPoint wOrg = FFrame.TopLeft();
     TSize wExt(std::max(1, FFrame.Width()), std::max(1, FFrame.Height()));
-    auto mx = [&](long long x) {
-        return static_cast<int>(rect.Left + (x - wOrg.X) * rect.Width() / std::max(1, wExt.cx));
+    // Device coordinates are computed wide. What reaches the primitives stays inside a guard band
+    // around the destination: lines and polygons are clipped to it (exactly, for what is visible),
+    // shapes are clamped to it, so a damaged or absurdly scaled picture costs no more to play than
+    // one a few times the size of the destination.
+    const long long dw = rect.Width(), dh = rect.Height();
+    const long long margin = 4 * (dw + dh) + 1024;
+    const double gx0 = static_cast<double>(rect.Left - margin),
+                 gx1 = static_cast<double>(rect.Right + margin);
+    const double gy0 = static_cast<double>(rect.Top - margin),
+                 gy1 = static_cast<double>(rect.Bottom + margin);
+    auto wx = [&](long long x) { return rect.Left + (x - wOrg.X) * dw / std::max(1, wExt.cx); };
+    auto wy = [&](long long y) { return rect.Top + (y - wOrg.Y) * dh / std::max(1, wExt.cy); };
+    auto cx = [&](long long x) {
+        return static_cast<int>(std::clamp<long long>(x, rect.Left - margin, rect.Right + margin));
     };
-    auto my = [&](long long y) {
-        return static_cast<int>(rect.Top + (y - wOrg.Y) * rect.Height() / std::max(1, wExt.cy));
+    auto cy = [&](long long y) {
+        return static_cast<int>(std::clamp<long long>(y, rect.Top - margin, rect.Bottom + margin));
     };
-    auto sx = [&](long long v) { return static_cast<int>(v * rect.Width() / std::max(1, wExt.cx)); };
-    auto sy = [&](long long v) { return static_cast<int>(v * rect.Height() / std::max(1, wExt.cy)); };
+    auto mx = [&](long long x) { return cx(wx(x)); };
+    auto my = [&](long long y) { return cy(wy(y)); };
+    auto size = [&](long long v, long long scale, int ext) {
+        return static_cast<int>(std::clamp<long long>(v * scale / std::max(1, ext), -2 * margin, 2 * margin));
+    };
+    auto sx = [&](long long v) { return size(v, dw, wExt.cx); };
+    auto sy = [&](long long v) { return size(v, dh, wExt.cy); };
+    auto inside = [&](double x, double y) { return x >= gx0 && x <= gx1 && y >= gy0 && y <= gy1; };
+    // Draws the segment from (x0, y0) to (x1, y1) (device units), the part inside the guard band.
+    auto segment = [&](double x0, double y0, double x1, double y1) {
+        if (!inside(x0, y0) || !inside(x1, y1)) {
+            double t0 = 0, t1 = 1, ddx = x1 - x0, ddy = y1 - y0;
+            auto edge = [&](double p, double q) {
+                if (p == 0) return q >= 0;
+                double t = q / p;
+                if (p < 0) {
+                    if (t > t1) return false;
+                    t0 = std::max(t0, t);
+                } else {
+                    if (t < t0) return false;
+                    t1 = std::min(t1, t);
+                }
+                return true;
+            };
+            if (!edge(-ddx, x0 - gx0) || !edge(ddx, gx1 - x0) || !edge(-ddy, y0 - gy0) ||
+                !edge(ddy, gy1 - y0))
+                return;
+            double nx0 = x0 + t0 * ddx, ny0 = y0 + t0 * ddy, nx1 = x0 + t1 * ddx, ny1 = y0 + t1 * ddy;
+            x0 = nx0, y0 = ny0, x1 = nx1, y1 = ny1;
+        }
+        MoveToEx(dc, static_cast<int>(std::lround(x0)), static_cast<int>(std::lround(y0)), nullptr);
+        LineTo(dc, static_cast<int>(std::lround(x1)), static_cast<int>(std::lround(y1)));
+    };
+    // Clips a polygon to the guard band (Sutherland-Hodgman); the fill inside the band is unchanged.
+    auto clipPolygon = [&](std::vector<std::pair<double, double>> pts) {
+        auto clipEdge = [&](auto keep, auto cross) {
+            std::vector<std::pair<double, double>> out;
+            for (size_t i = 0; i < pts.size(); ++i) {
+                auto cur = pts[i], prev = pts[(i + pts.size() - 1) % pts.size()];
+                bool inCur = keep(cur), inPrev = keep(prev);
+                if (inCur != inPrev) out.push_back(cross(prev, cur));
+                if (inCur) out.push_back(cur);
+            }
+            pts = std::move(out);
+        };
+        using P = std::pair<double, double>;
+        auto atX = [](P a, P b, double x) {
+            return P(x, a.second + (b.second - a.second) * (x - a.first) / (b.first - a.first));
+        };
+        auto atY = [](P a, P b, double y) {
+            return P(a.first + (b.first - a.first) * (y - a.second) / (b.second - a.second), y);
+        };
+        clipEdge([&](P p) { return p.first >= gx0; }, [&](P a, P b) { return atX(a, b, gx0); });
+        clipEdge([&](P p) { return p.first <= gx1; }, [&](P a, P b) { return atX(a, b, gx1); });
+        clipEdge([&](P p) { return p.second >= gy0; }, [&](P a, P b) { return atY(a, b, gy0); });
+        clipEdge([&](P p) { return p.second <= gy1; }, [&](P a, P b) { return atY(a, b, gy1); });
+        std::vector<TPoint> out;
+        for (auto [x, y] : pts)
+            out.emplace_back(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+        return out;
+    };
+    long long curX = wx(0), curY = wy(0); // the current position, device units
+    // Text and pictures clip themselves; their positions only have to stay in range.
+    auto far = [](long long v) {
+        return static_cast<int>(std::clamp<long long>(v, -(1LL << 29), 1LL << 29));
+    };
+    // Pens are limited to twice the destination's perimeter: wider ones come from damaged files
+    // (millions of pixels) and would cost their whole area to stroke.
+    const long long maxPen = 2 * (dw + dh) + 2;
+    auto PenWidth = [&](long long v) {
+        long long w = std::llabs(v * dw / std::max(1LL, std::llabs(static_cast<long long>(wExt.cx))));
+        return static_cast<int>(std::min(w, maxPen));
+    };
     std::map<int, HGDIOBJ> objects;
     int depth = 0; // states saved by the picture's own records
     SelectObject(dc, GetStockObject(BLACK_PEN));
@@ -514,19 +598,46 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
         case opWindowExt:
             if (a[0] != 0 && a[1] != 0) wExt = TSize(a[0], a[1]);
             break;
-        case opMoveTo: MoveToEx(dc, mx(a[0]), my(a[1]), nullptr); break;
-        case opLineTo: LineTo(dc, mx(a[0]), my(a[1])); break;
+        case opMoveTo:
+            curX = wx(a[0]);
+            curY = wy(a[1]);
+            break;
+        case opLineTo: {
+            long long x = wx(a[0]), y = wy(a[1]);
+            segment(static_cast<double>(curX), static_cast<double>(curY), static_cast<double>(x),
+                    static_cast<double>(y));
+            curX = x;
+            curY = y;
+            break;
+        }
         case opRect: Rectangle(dc, mx(a[0]), my(a[1]), mx(a[2]), my(a[3])); break;
         case opEllipse: Ellipse(dc, mx(a[0]), my(a[1]), mx(a[2]), my(a[3])); break;
         case opRoundRect: RoundRect(dc, mx(a[0]), my(a[1]), mx(a[2]), my(a[3]), sx(a[4]), sy(a[5])); break;
         case opPolygon:
         case opPolyline: {
+            std::vector<std::pair<double, double>> wide;
+            bool allInside = true;
+            for (size_t i = 0; i + 1 < a.size(); i += 2) {
+                double x = static_cast<double>(wx(a[i])), y = static_cast<double>(wy(a[i + 1]));
+                allInside = allInside && inside(x, y);
+                wide.emplace_back(x, y);
+            }
             std::vector<TPoint> pts;
-            for (size_t i = 0; i + 1 < a.size(); i += 2) pts.emplace_back(mx(a[i]), my(a[i + 1]));
-            if (r.Op == opPolygon)
-                Polygon(dc, pts.data(), static_cast<int>(pts.size()));
-            else
-                Polyline(dc, pts.data(), static_cast<int>(pts.size()));
+            if (allInside || r.Op == opPolygon) {
+                if (allInside)
+                    for (auto [x, y] : wide) pts.emplace_back(static_cast<int>(x), static_cast<int>(y));
+                else
+                    pts = clipPolygon(std::move(wide));
+                if (r.Op == opPolygon) {
+                    if (pts.size() >= 3) Polygon(dc, pts.data(), static_cast<int>(pts.size()));
+                } else {
+                    Polyline(dc, pts.data(), static_cast<int>(pts.size()));
+                }
+            } else {
+                // A polyline reaching far outside: its segments one by one, each clipped.
+                for (size_t i = 1; i < wide.size(); ++i)
+                    segment(wide[i - 1].first, wide[i - 1].second, wide[i].first, wide[i].second);
+            }
             break;
         }
         case opBkMode: SetBkMode(dc, a[0] == TRANSPARENT ? TRANSPARENT : OPAQUE); break;
@@ -542,8 +653,7 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
         case opCreateFont: {
             HGDIOBJ obj;
             if (r.Op == opCreatePen)
-                obj = CreatePen(a[1] & PS_STYLE_MASK, std::max(0, sx(a[2])),
-                                static_cast<COLORREF>(a[3]) & 0xFFFFFF);
+                obj = CreatePen(a[1] & PS_STYLE_MASK, PenWidth(a[2]), static_cast<COLORREF>(a[3]) & 0xFFFFFF);
             else if (r.Op == opCreateBrush) {
                 LOGBRUSH lb;
                 lb.lbStyle = a[1] == BS_NULL ? BS_NULL : a[1] == BS_HATCHED ? BS_HATCHED : BS_SOLID;
@@ -583,7 +693,7 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
         }
         case opText: {
             std::string text = CodePointsToUtf8(r.Text);
-            TextOut(dc, mx(a[0]), my(a[1]), text);
+            TextOut(dc, far(wx(a[0])), far(wy(a[1])), text);
             break;
         }
         case opImage: {
@@ -592,7 +702,8 @@ void TMetafile::Draw(TCanvas* canvas, const TRect& rect) {
             bmp.SetImageData(*r.Image);
             HDC src = bmp.GetCanvas()->GetHandle();
             int old = SetStretchBltMode(dc, COLORONCOLOR);
-            StretchBlt(dc, mx(a[0]), my(a[1]), sx(a[2]), sy(a[3]), src, a[4], a[5], a[6], a[7], SRCCOPY);
+            StretchBlt(dc, far(wx(a[0])), far(wy(a[1])), far(a[2] * dw / std::max(1, wExt.cx)),
+                       far(a[3] * dh / std::max(1, wExt.cy)), src, a[4], a[5], a[6], a[7], SRCCOPY);
             SetStretchBltMode(dc, old);
             break;
         }

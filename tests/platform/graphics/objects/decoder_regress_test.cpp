@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,5 +61,90 @@ TEST(MetafilePlayback, RestoreBeyondItsOwnSavesLeavesTheCanvasStateAlone) {
         EXPECT_EQ(GetTextColor(dc), 0xFF0000u);
         EXPECT_TRUE(RestoreDC(dc, -1));
         EXPECT_EQ(GetTextColor(dc), 0x0000FFu);
+    }
+}
+
+TEST(MetafilePlayback, APenMillionsOfPixelsWideIsLimitedToTheDestination) {
+    // CREATEPEN(1, solid, width 3866626, blue), SELECTOBJECT(1), MOVETO(2, 2), LINETO(30, 20).
+    auto m = LoadEmf(Emf({{38, 1, 0, 0x3B0002, 0, 0xFF0000}, {37, 1}, {27, 2, 2}, {54, 30, 20}}));
+    TBitmap bmp(32, 32);
+    bmp.GetCanvas()->StretchDraw(TRect(0, 0, 32, 32), m.get());
+    // The pen still covers the whole destination.
+    for (auto [x, y] : {std::pair{0, 0}, {31, 0}, {0, 31}, {31, 31}, {16, 16}})
+        EXPECT_EQ(bmp.GetCanvas()->GetPixel(x, y), clBlue) << x << "," << y;
+}
+
+namespace {
+
+std::vector<uint32_t> PixelsOf(TBitmap& bmp) {
+    std::vector<uint32_t> out;
+    TDibPtr d = bmp.GetDib();
+    for (int y = 0; y < d->Height(); ++y)
+        for (int x = 0; x < d->Width(); ++x) out.push_back(d->Row(y)[x]);
+    return out;
+}
+
+uint32_t U(int v) {
+    return static_cast<uint32_t>(v);
+}
+
+} // namespace
+
+TEST(MetafilePlayback, ShapesFarOutsideDrawTheirVisiblePartOnly) {
+    // The picture maps one to one onto a 20 x 20 destination. Each case draws through the player
+    // with coordinates millions of pixels out, and directly with the same visible geometry.
+    struct Case {
+        const char* Name;
+        std::vector<std::vector<uint32_t>> Records;
+        std::function<void(HDC)> Direct;
+    };
+    const int far = 3000000;
+    const std::vector<Case> cases = {
+        {"line from far away",
+         {{27, U(-far), U(-far)}, {54, 19, 19}},
+         [](HDC dc) {
+             MoveToEx(dc, 0, 0, nullptr);
+             LineTo(dc, 19, 19);
+         }},
+        {"polyline through the picture",
+         {{4, 0, 0, 0, 0, 3, U(-far), U(-far), 10, 10, U(far), U(-far + 20)}},
+         [](HDC dc) {
+             MoveToEx(dc, 0, 0, nullptr);
+             LineTo(dc, 10, 10);
+             LineTo(dc, 20, 0);
+         }},
+        {"triangle with a diagonal edge",
+         {{39, 1, 0, 0x0000FF, 0},
+          {37, 1},
+          {3, 0, 0, 0, 0, 3, U(-far), U(-far), U(far), U(far), U(far), U(-far)}},
+         [](HDC dc) {
+             HBRUSH red = CreateSolidBrush(0x0000FF);
+             HGDIOBJ old = SelectObject(dc, red);
+             SelectObject(dc, GetStockObject(NULL_PEN));
+             TPoint pts[] = {{-40, -40}, {40, 40}, {40, -40}};
+             Polygon(dc, pts, 3);
+             SelectObject(dc, GetStockObject(BLACK_PEN));
+             MoveToEx(dc, -40, -40, nullptr);
+             LineTo(dc, 40, 40);
+             SelectObject(dc, old);
+             DeleteObject(red);
+         }},
+        {"rectangle far larger than the picture",
+         {{39, 1, 0, 0x00FF00, 0}, {37, 1}, {43, U(-far), U(-far), U(far), U(far)}},
+         [](HDC dc) {
+             HBRUSH green = CreateSolidBrush(0x00FF00);
+             RECT r{0, 0, 20, 20};
+             FillRect(dc, &r, green);
+             DeleteObject(green);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto m = LoadEmf(Emf(c.Records));
+        ASSERT_EQ(m->GetWidth(), 20);
+        TBitmap played(20, 20), direct(20, 20);
+        played.GetCanvas()->StretchDraw(TRect(0, 0, 20, 20), m.get());
+        c.Direct(direct.GetCanvas()->GetHandle());
+        EXPECT_EQ(PixelsOf(played), PixelsOf(direct));
     }
 }
