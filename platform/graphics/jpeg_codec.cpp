@@ -2,6 +2,7 @@
 // we longjmp back. The setjmp frame and everything libjpeg calls back into hold only plain data
 // (no C++ objects with destructors), so the jump never skips a destructor. Buffers are malloc'd
 // and freed by the C++ wrapper after the C-style core returns.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,10 @@ extern "C" void QelJpegEmitMessage(j_common_ptr cinfo, int level) {
     auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
     if (level < 0) {
         ++err->Warnings;
-        if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->EofWarning = 1;
+        // The data ending early, either at the end of the file or at a marker in the middle of
+        // the coded data: what follows would be made up, so the image counts as truncated.
+        if (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER)
+            err->EofWarning = 1;
     }
 }
 
@@ -65,7 +69,8 @@ struct TJpegDecodeJob {
     int64_t MaxPixels;
     // Results
     int Width, Height, Components;
-    uint8_t* Pixels; // malloc'd, Width * Height * Components
+    uint8_t* Pixels;      // malloc'd, Width * Height * Components once complete
+    size_t RowsAllocated; // rows Pixels has room for
     char Message[JMSG_LENGTH_MAX];
 };
 
@@ -81,6 +86,7 @@ int DecodeJpegCore(TJpegDecodeJob* job) {
     err.Mgr.emit_message = QelJpegEmitMessage;
     err.Mgr.output_message = QelJpegOutputMessage;
     job->Pixels = nullptr;
+    job->RowsAllocated = 0;
     if (setjmp(err.Jump)) {
         std::memcpy(job->Message, err.Message, sizeof job->Message);
         jpeg_destroy_decompress(&cinfo);
@@ -123,12 +129,20 @@ int DecodeJpegCore(TJpegDecodeJob* job) {
     job->Height = static_cast<int>(cinfo.output_height);
     job->Components = cinfo.output_components;
     size_t stride = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
-    job->Pixels = static_cast<uint8_t*>(std::malloc(stride * cinfo.output_height));
-    if (!job->Pixels) {
-        std::strcpy(err.Message, "Out of memory");
-        std::longjmp(err.Jump, 1);
-    }
     while (cinfo.output_scanline < cinfo.output_height) {
+        if (cinfo.output_scanline >= job->RowsAllocated) {
+            // The output grows with the rows actually decoded: a short file declaring a huge frame
+            // stops at its end instead of costing the whole frame up front.
+            size_t want = std::max<size_t>(64, job->RowsAllocated * 2);
+            if (want > cinfo.output_height) want = cinfo.output_height;
+            void* grown = std::realloc(job->Pixels, stride * want);
+            if (!grown) {
+                std::strcpy(err.Message, "Out of memory");
+                std::longjmp(err.Jump, 1);
+            }
+            job->Pixels = static_cast<uint8_t*>(grown);
+            job->RowsAllocated = want;
+        }
         JSAMPROW row = job->Pixels + stride * cinfo.output_scanline;
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) break;
         if (err.EofWarning) break;

@@ -26,6 +26,12 @@ TImageData DecodePng(const uint8_t* data, size_t size) {
     if (!png_image_begin_read_from_memory(&image, data, size))
         throw EInvalidGraphic(std::string("PNG image is not valid: ") + image.message);
     CheckImageSize(image.width, image.height);
+    // Deflate expands at most 1032 times, and every row holds a filter byte and at least one bit a
+    // pixel: a file too short for its declared size is refused before its pixels are allocated.
+    const uint64_t leastRaw =
+        static_cast<uint64_t>(image.height) * (1 + (static_cast<uint64_t>(image.width) + 7) / 8);
+    if (leastRaw > static_cast<uint64_t>(size) * 1032)
+        throw EInvalidGraphic("PNG image is not valid: image data too short");
     bool alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
     int srcBits = (image.format & PNG_FORMAT_FLAG_COLORMAP) ? 8 : (alpha ? 32 : 24);
     image.format = PNG_FORMAT_BGRA; // little-endian 0xAARRGGBB words

@@ -148,3 +148,82 @@ TEST(MetafilePlayback, ShapesFarOutsideDrawTheirVisiblePartOnly) {
         EXPECT_EQ(PixelsOf(played), PixelsOf(direct));
     }
 }
+
+namespace {
+
+uint32_t Crc32(const std::string& bytes) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char b : bytes) {
+        c ^= b;
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+void PutBE32(std::string& s, uint32_t v) {
+    for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 255));
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+    std::string s;
+    PutBE32(s, static_cast<uint32_t>(data.size()));
+    std::string body = type + data;
+    s += body;
+    PutBE32(s, Crc32(body));
+    return s;
+}
+
+// A PNG whose header declares `w` x `h` (8-bit RGB) but whose image data is a few bytes.
+std::string ShortPng(uint32_t w, uint32_t h) {
+    std::string ihdr;
+    PutBE32(ihdr, w);
+    PutBE32(ihdr, h);
+    ihdr += std::string("\x08\x02\x00\x00\x00", 5);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", ihdr) +
+           PngChunk("IDAT", std::string("\x78\x01\x01\x00\x00\xff\xff\x00\x00\x00\x01", 11)) +
+           PngChunk("IEND", "");
+}
+
+} // namespace
+
+TEST(PngDecoder, DeclaredSizeFarBeyondTheDataIsRefusedUpFront) {
+    std::string big = ShortPng(16384, 16384);
+    try {
+        DecodePng(reinterpret_cast<const uint8_t*>(big.data()), big.size());
+        FAIL() << "decoded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STREQ(e.what(), "PNG image is not valid: image data too short");
+    }
+    // A small declared size with the same short data gets as far as libpng's own complaint.
+    std::string small = ShortPng(4, 4);
+    try {
+        DecodePng(reinterpret_cast<const uint8_t*>(small.data()), small.size());
+        FAIL() << "decoded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_STRNE(e.what(), "PNG image is not valid: image data too short");
+    }
+}
+
+TEST(JpegDecoder, ShortFileDeclaringAHugeFrameIsTruncatedNotAllocated) {
+    TImageData img;
+    img.Width = 16;
+    img.Height = 16;
+    img.Pixels.assign(256, 0x336699);
+    std::string jpg = EncodeJpeg(img, 75, false);
+    // Declare 16000 x 16000 in the frame header; the data still holds one 16 x 16 frame.
+    size_t sof = jpg.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    jpg[sof + 5] = static_cast<char>(16000 >> 8);
+    jpg[sof + 6] = static_cast<char>(16000 & 255);
+    jpg[sof + 7] = static_cast<char>(16000 >> 8);
+    jpg[sof + 8] = static_cast<char>(16000 & 255);
+    int w = 0, h = 0;
+    ASSERT_TRUE(ReadJpegSize(reinterpret_cast<const uint8_t*>(jpg.data()), jpg.size(), w, h));
+    EXPECT_EQ(w, 16000);
+    try {
+        DecodeJpeg(reinterpret_cast<const uint8_t*>(jpg.data()), jpg.size());
+        FAIL() << "decoded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos) << e.what();
+    }
+}
