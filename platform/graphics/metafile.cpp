@@ -2,6 +2,7 @@
 #include "platform/graphics/metafile.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -113,6 +114,9 @@ void TMetafile::ParseEmf(const uint8_t* d, size_t n) {
     int64_t w = fw > 0 ? (fw * 96 + 1270) / 2540 : static_cast<int64_t>(bounds.Right) - bounds.Left + 1;
     int64_t h = fh > 0 ? (fh * 96 + 1270) / 2540 : static_cast<int64_t>(bounds.Bottom) - bounds.Top + 1;
     CheckImageSize(w, h);
+    // The picture's frame must lie in the coordinate range, origin and far corner alike.
+    if (static_cast<int64_t>(bounds.Left) + w > INT32_MAX || static_cast<int64_t>(bounds.Top) + h > INT32_MAX)
+        Bad();
     FWidth = static_cast<int>(w);
     FHeight = static_cast<int>(h);
     FFrame = TRect(bounds.Left, bounds.Top, bounds.Left + FWidth, bounds.Top + FHeight);

@@ -227,3 +227,24 @@ TEST(JpegDecoder, ShortFileDeclaringAHugeFrameIsTruncatedNotAllocated) {
         EXPECT_NE(std::string(e.what()).find("truncated"), std::string::npos) << e.what();
     }
 }
+
+TEST(MetafileDecoder, FrameBeyondTheCoordinateRangeIsRefused) {
+    for (uint32_t left : {0x7FFFFFFEu, 0x7FFFFFF0u}) {
+        SCOPED_TRACE(left);
+        std::string bytes = Emf({});
+        std::memcpy(&bytes[8], &left, 4);  // bounds.left
+        std::memcpy(&bytes[12], &left, 4); // bounds.top
+        TMetafile m;
+        TMemoryStream ms(bytes);
+        EXPECT_THROW(m.LoadFromStream(ms), EInvalidGraphic);
+        EXPECT_TRUE(m.Empty());
+    }
+    // The same picture with its origin in range loads.
+    std::string bytes = Emf({});
+    uint32_t left = 0x7FFFFFFFu - 40;
+    std::memcpy(&bytes[8], &left, 4);
+    TMetafile m;
+    TMemoryStream ms(bytes);
+    m.LoadFromStream(ms);
+    EXPECT_EQ(m.GetWidth(), 20);
+}
