@@ -415,9 +415,10 @@ void TWinControl::CreateHandle() {
         throw;
     }
     FControlState.Exclude(csCreating);
-    // Children come up with their parent, in z-order.
+    // Visible children come up with their parent, in z-order; hidden ones get their window when
+    // they are first shown or asked for their handle (a page frame's hidden pages stay windowless).
     for (TControl* c : std::vector<TControl*>(FControls))
-        if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();
+        if (auto* w = dynamic_cast<TWinControl*>(c); w && w->GetVisible()) w->CreateHandle();
 }
 
 void TWinControl::DestroyWindowHandle() {

@@ -1,6 +1,7 @@
 #define QEL_TEST_ANIMATION_PUMP
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -78,7 +79,12 @@ TEST_F(ShellTest, CatalogueTable) {
         EXPECT_EQ(page->GetFormActions(), info.DefaultActions ? DefaultSubFormActions : kStandard);
         EXPECT_TRUE(page->GetAutoCreate());
         EXPECT_TRUE(page->GetAutoDestroy());
-        EXPECT_EQ(form->FindDemoPage(info.Caption), page);
+        // Two sprite pages share one caption; a caption finds its page only where it is unique.
+        const auto sameCaption = std::count_if(
+            cat.begin(), cat.end(), [&](const TDemoPageInfo& i) { return i.Caption == info.Caption; });
+        if (sameCaption == 1) {
+            EXPECT_EQ(form->FindDemoPage(info.Caption), page);
+        }
         EXPECT_EQ(form->FindDemoPage(info.FormName), page);
 
         form->ShowDemoPage(page);

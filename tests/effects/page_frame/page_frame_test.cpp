@@ -262,7 +262,7 @@ TEST_F(PageFrameTest, WithoutDestroyTheFormIsKeptAndItsWindowRecreated) {
     EXPECT_EQ(P[0]->Form(), form);
     EXPECT_TRUE(form->HandleAllocated());
     EXPECT_TRUE(form->Showing());
-    EXPECT_EQ(TPageTestForm::Alive, 2); // P[1]'s was destroyed, P[0]'s kept
+    EXPECT_EQ(TPageTestForm::Alive, 1); // P[1]'s was destroyed, P[0]'s kept
 }
 
 TEST_F(PageFrameTest, ActivateActionActivatesTheForm) {
