@@ -547,18 +547,7 @@ private:
     TNotifyEvent FOnTimer;
 };
 
-// Message box flags beyond those of the windows layer, and the help command of HelpContext.
-enum : UINT {
-    MB_OKCANCEL = 0x01,
-    MB_ABORTRETRYIGNORE = 0x02,
-    MB_YESNOCANCEL = 0x03,
-    MB_YESNO = 0x04,
-    MB_RETRYCANCEL = 0x05,
-    MB_ICONSTOP = 0x10,
-    MB_ICONERROR = 0x10,
-    MB_ICONWARNING = 0x30,
-    MB_ICONINFORMATION = 0x40,
-};
+// The help command of HelpContext.
 enum : uint16_t { HELP_CONTEXT = 0x0001, HELP_CONTEXTPOPUP = 0x0008 };
 
 // Creates the application and screen objects if they do not exist yet (safe before Initialize).

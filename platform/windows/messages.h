@@ -503,13 +503,22 @@ enum : WORD {
 // Bit 29 of the key data: the Alt key was down.
 constexpr LPARAM KF_ALTDOWN_BIT = LPARAM(1) << 29;
 
-// Message beeps
+// Message box buttons and icons (also the sounds of MessageBeep)
 enum : UINT {
     MB_OK = 0,
+    MB_OKCANCEL = 0x01,
+    MB_ABORTRETRYIGNORE = 0x02,
+    MB_YESNOCANCEL = 0x03,
+    MB_YESNO = 0x04,
+    MB_RETRYCANCEL = 0x05,
     MB_ICONHAND = 0x10,
+    MB_ICONSTOP = 0x10,
+    MB_ICONERROR = 0x10,
     MB_ICONQUESTION = 0x20,
     MB_ICONEXCLAMATION = 0x30,
-    MB_ICONASTERISK = 0x40
+    MB_ICONWARNING = 0x30,
+    MB_ICONASTERISK = 0x40,
+    MB_ICONINFORMATION = 0x40,
 };
 
 } // namespace qel
