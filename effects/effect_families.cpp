@@ -141,7 +141,7 @@ void TqelTransitionSteps::PrepareFamily() {
     case qtfDissolve:
     case qtfDissolveHorz:
     case qtfDissolveVert:
-        FRand = &TqelRandPoints::Instance();
+        if (!FRand) FRand = &TqelRandPoints::Instance();
         st.K = 0;
         st.Cols = CeilDiv(W, TqelRandPoints::GridSize);
         st.Rows = CeilDiv(H, TqelRandPoints::GridSize);

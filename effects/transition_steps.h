@@ -72,6 +72,10 @@ public:
     bool UsesOldPicture() const { return FOldDC != nullptr; }
     bool UsesWorkBuffer() const { return FWorkDC != nullptr; }
 
+    // The dissolve table to use instead of the process-wide one (tests and tools that need repeatable
+    // runs build their own from a seeded generator). Set it before Prepare; it must outlive the steps.
+    void UseRandPoints(const TqelRandPoints& table) { FRand = &table; }
+
     // Asked by the effects that stop growing once termination was requested (the thread installs it).
     void SetTerminatedQuery(std::function<bool()> query) { FTerminated = std::move(query); }
 
