@@ -175,6 +175,10 @@ QEL_IMPLEMENT_CLASS(TqelPage, [](auto& c) {
         .Default(DefaultSubFormActions);
     c.Event("OnFormChange", &TqelPage::GetOnFormChange, &TqelPage::SetOnFormChange);
     c.Event("OnFormChanging", &TqelPage::GetOnFormChanging, &TqelPage::SetOnFormChanging);
+    c.Property("ParentTransition", &TqelPage::GetParentTransition, &TqelPage::SetParentTransition)
+        .Default(true);
+    c.Object("Transition", &TqelPage::GetTransition, &TqelPage::SetTransition)
+        .Stored(&TqelPage::IsTransitionStored);
     Publish(c, {"Anchors", "Caption", "Constraints", "Color", "DragCursor", "DragKind", "DragMode", "Enabled",
                 "Font", "ParentFont", "ParentShowHint", "PopupMenu", "ShowHint"});
     c.Property("Left", &TControl::GetLeft, &TControl::SetLeft).Stored(false);
@@ -193,6 +197,10 @@ TqelPage::TqelPage(TComponent* owner) : TCustomControl(owner) {
     FParentColor = true;
     FParentFont = true;
     FParentShowHint = true;
+    FTransition = std::make_unique<TqelTransition>(this);
+    FTransition->SetOnChange(TNotifyEvent(this, &TqelPage::TransitionChange));
+    FTransition->SetOnCancel(TqelCancelEvent(this, &TqelPage::TransitionCancel));
+    FParentTransition = true;
 }
 
 TqelPage::~TqelPage() {
@@ -229,6 +237,27 @@ void TqelPage::ReadState(TReader* reader) {
         if (FPageFrame) FPageFrame->RemovePage(this);
         frame->InsertPage(this);
     }
+}
+
+void TqelPage::SetTransition(TqelTransition* value) {
+    if (!value || value == FTransition.get()) return;
+    FTransition->Assign(value);
+    // The copied cancel query belongs to the source's owner; the page stays the one it asks.
+    FTransition->SetOnCancel(TqelCancelEvent(this, &TqelPage::TransitionCancel));
+}
+
+void TqelPage::TransitionChange(TObject*) {
+    FParentTransition = false;
+}
+
+void TqelPage::TransitionCancel(TObject*, bool& cancel) {
+    if ((Application && Application->Terminated()) || IsDestroying()) cancel = true;
+}
+
+TqelTransition* TqelPage::FormTransition() const {
+    if (FParentTransition)
+        if (auto* frame = dynamic_cast<TqelAnimationFrame*>(FParent)) return frame->GetTransition();
+    return FTransition.get();
 }
 
 int TqelPage::GetPageIndex() const {
@@ -369,6 +398,10 @@ void TqelPage::CreateParams(TCreateParams& params) {
 }
 
 void TqelPage::Paint() {
+    if (FShowSnapshot) {
+        if (FSnapshot) Canvas()->Draw(0, 0, FSnapshot.get());
+        return;
+    }
     TCustomControl::Paint();
     if (FForm && FForm->HandleAllocated()) FForm->Update();
 }
@@ -395,9 +428,28 @@ void TqelPage::LoadForm(TScrollingWinControl* form) {
     const bool hadWindow = HandleAllocated();
     const bool current = IsCurrent();
     if (form != FForm) {
+        const bool emptying = !form;
         TRect r = GetClientRect();
         AdjustClientRect(r);
+        TqelTransition* transition = FormTransition();
+        TDestroyWatch watch(this);
+        // The frame whose transition plays may go away during the play.
+        TDestroyWatch transitionWatch(transition == FTransition.get() ? static_cast<TComponent*>(this)
+                                                                      : FParent);
+        // The snapshot lives for this one change, whatever happens in it.
+        struct TSnapshotGuard {
+            TqelPage* Page;
+            TDestroyWatch& Watch;
+            ~TSnapshotGuard() {
+                if (!Watch.Alive()) return;
+                Page->FShowSnapshot = false;
+                Page->FSnapshot.reset();
+            }
+        } guard{this, watch};
         if (FForm) {
+            // Repaints during the change show the old picture.
+            FSnapshot = CaptureScreenRect(this);
+            FShowSnapshot = true;
             TScrollingWinControl* old = FForm;
             if (FFormActions.Contains(qfaDeactivate)) old->Perform(CM_DEACTIVATE);
             if (FForm && FFormActions.Contains(qfaHide)) HideHosted(FForm);
@@ -438,20 +490,51 @@ void TqelPage::LoadForm(TScrollingWinControl* form) {
             if (current) {
                 ShowHosted(form);
                 if (FParent && FParent->Showing()) {
-                    form->SetBoundsRect(target);
-                    uncovered = !(target == r);
+                    TDestroyWatch formWatch(form);
+                    const bool enabled = transition->GetEnabled();
+                    if (enabled) transition->PlayControlInRect(form, Canvas(), target);
+                    if (!watch.Alive()) return;
+                    if (!formWatch.Alive()) form = nullptr;
+                    if (form) {
+                        if (enabled && transitionWatch.Alive() && transition->GetNoRedraw() &&
+                            transition->GetEnabled() && form->HandleAllocated()) {
+                            // The screen already shows the effect's last picture.
+                            SetWindowPos(form->Handle(), nullptr, target.Left, target.Top, target.Width(),
+                                         target.Height(), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+                        } else {
+                            form->SetBoundsRect(target);
+                        }
+                        uncovered = !(target == r);
+                    }
                 }
-                if (FFormActions.Contains(qfaActivate)) {
+                if (form && FFormActions.Contains(qfaActivate)) {
                     TryFocus(form);
                     form->Perform(CM_ACTIVATE);
                 }
             }
-            form->SetAlign(align);
-            if (uncovered) Invalidate();
-            SetHostedForm(form);
-            FOnLoadForm(this, form);
+            if (form) {
+                form->SetAlign(align);
+                FShowSnapshot = false;
+                if (uncovered) Invalidate();
+                SetHostedForm(form);
+                FOnLoadForm(this, form);
+            }
         }
+        if (emptying && watch.Alive() && transitionWatch.Alive() && transition->GetEnabled() &&
+            !IsDestroying() && FParent && FParent->Showing() && current) {
+            // The emptied page is revealed from the old picture.
+            FShowSnapshot = false;
+            std::unique_ptr<TBitmap> picture = PaintControlToBitmap(this);
+            FShowSnapshot = true;
+            transition->Play(picture->GetCanvas(), Canvas(),
+                             TRect{0, 0, picture->GetWidth(), picture->GetHeight()});
+            if (!watch.Alive()) return;
+        }
+        if (!watch.Alive()) return;
+        FShowSnapshot = false;
+        FSnapshot.reset();
         FOnFormChange(this);
+        if (!watch.Alive()) return;
     }
     if (!hadWindow && HandleAllocated()) DestroyHandle();
 }
@@ -716,21 +799,54 @@ QEL_IMPLEMENT_CLASS(TqelAnimationFrame, [](auto& c) {
     Publish(c, {"DockSite", "DragCursor", "DragKind", "DragMode", "Enabled", "Font", "ParentBiDiMode",
                 "ParentColor", "ParentFont", "ParentShowHint", "PopupMenu", "ShowHint", "TabOrder", "TabStop",
                 "Visible"});
+    c.Object("Transition", &TqelAnimationFrame::GetTransition, &TqelAnimationFrame::SetTransition);
     c.Event("OnChange", &TqelCustomPageFrame::GetOnChange, &TqelCustomPageFrame::SetOnChange);
     c.Event("OnChanging", &TqelCustomPageFrame::GetOnChanging, &TqelCustomPageFrame::SetOnChanging);
     Publish(c, {"OnDockDrop", "OnDragDrop", "OnDragOver", "OnEndDock", "OnEndDrag", "OnEnter", "OnExit",
                 "OnResize", "OnStartDock", "OnStartDrag"});
 })
 
-TqelAnimationFrame::TqelAnimationFrame(TComponent* owner) : TqelCustomPageFrame(owner) {}
-TqelAnimationFrame::~TqelAnimationFrame() = default;
+TqelAnimationFrame::TqelAnimationFrame(TComponent* owner)
+    : TqelCustomPageFrame(owner), FTransition(std::make_unique<TqelTransition>(this)) {
+    FTransition->SetOnCancel(TqelCancelEvent(this, &TqelAnimationFrame::TransitionCancel));
+}
+
+TqelAnimationFrame::~TqelAnimationFrame() {
+    Destroying();
+}
+
+void TqelAnimationFrame::SetTransition(TqelTransition* value) {
+    if (!value || value == FTransition.get()) return;
+    FTransition->Assign(value);
+    // The copied cancel query belongs to the source's owner; the frame stays the one it asks.
+    FTransition->SetOnCancel(TqelCancelEvent(this, &TqelAnimationFrame::TransitionCancel));
+}
+
+void TqelAnimationFrame::TransitionCancel(TObject*, bool& cancel) {
+    if ((Application && Application->Terminated()) || IsDestroying() || !Showing()) cancel = true;
+}
 
 void TqelAnimationFrame::Paint() {
+    if (FShowSnapshot) {
+        if (FSnapshot) Canvas()->Draw(0, 0, FSnapshot.get());
+        return;
+    }
     TqelCustomPageFrame::Paint();
 }
 
 void TqelAnimationFrame::Dispatch(TMessage& message) {
+    // The snapshot covers everything: erasing would only flicker.
+    if (message.Msg == WM_ERASEBKGND && FShowSnapshot) {
+        message.Result = 1;
+        return;
+    }
     TqelCustomPageFrame::Dispatch(message);
+}
+
+bool TqelAnimationFrame::TransitionApplies(TqelPage* page) const {
+    if (!page || IsLoading()) return false;
+    return FTransition->GetEnabled() ||
+           (Showing() && !page->GetParentTransition() && page->GetTransition()->GetEnabled());
 }
 
 void TqelAnimationFrame::HideOldPage() {
@@ -756,6 +872,45 @@ void TqelAnimationFrame::PlayWindowAnimation(TqelPage* page) {
     if (watch.Alive()) page->SetAlign(alClient);
 }
 
+void TqelAnimationFrame::PlayTransition(TqelPage* page) {
+    TRect r = GetClientRect();
+    AdjustClientRect(r);
+    TDestroyWatch self(this);
+    struct TSnapshotGuard {
+        TqelAnimationFrame* Frame;
+        TDestroyWatch& Watch;
+        ~TSnapshotGuard() {
+            if (!Watch.Alive()) return;
+            Frame->FShowSnapshot = false;
+            Frame->FSnapshot.reset();
+        }
+    } guard{this, self};
+    // Repaints during the change show the old picture.
+    FSnapshot = CaptureScreenRect(this);
+    FShowSnapshot = true;
+    HideOldPage();
+    if (!self.Alive()) return;
+    // Just outside the frame's left edge until the effect has played.
+    page->SetAlign(alNone);
+    page->SetBounds(-r.Width(), 0, r.Width(), r.Height());
+    if (page->Form() && !page->Form()->Showing()) ShowHosted(page->Form());
+    TDestroyWatch watch(page);
+    // Creates the page's window and so its form (whose own reveal plays off-screen here).
+    TqelCustomPageFrame::DoShowPage(page);
+    if (!watch.Alive() || !self.Alive()) return;
+    TqelTransition* transition = page->GetParentTransition() ? FTransition.get() : page->GetTransition();
+    if (page->GetParent() && page->GetParent()->Showing()) {
+        transition->PlayControl(page, Canvas(), r.Left, r.Top);
+        if (!watch.Alive() || !self.Alive()) return;
+        if (transition->GetNoRedraw() && transition->GetEnabled() && page->HandleAllocated()) {
+            // The screen already shows the effect's last picture.
+            SetWindowPos(page->Handle(), nullptr, r.Left, r.Top, r.Width(), r.Height(),
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        }
+    }
+    page->SetAlign(alClient);
+}
+
 void TqelAnimationFrame::DoShowPage(TqelPage* page) {
     if (IsDestroying()) return;
     if (IsDesigning()) {
@@ -765,7 +920,10 @@ void TqelAnimationFrame::DoShowPage(TqelPage* page) {
     }
     TqelPage* old = FActivePage;
     TDestroyWatch oldWatch(old);
-    PlayWindowAnimation(page);
+    if (TransitionApplies(page))
+        PlayTransition(page);
+    else
+        PlayWindowAnimation(page);
     // The old page's window goes; a kept form gets a new window with the page's next time.
     if (old && old != page && oldWatch.Alive()) old->DestroyPageWindow();
 }

@@ -3,7 +3,10 @@
 // by FormName: it creates the form when its window is created, embeds it borderless, and deactivates,
 // hides, closes and destroys it again when another page is shown, as its FormActions say. The
 // animation frame plays every page change as a window animation (the new page slides or grows into
-// place in a fixed number of timed steps).
+// place in a fixed number of timed steps) or, when its transition (or the new page's own) applies, as a
+// bitmap transition effect from a screen capture of the old page to a painting of the new one. A
+// change of the form hosted in a page is revealed with an effect too. While an effect plays, the frame
+// and the page repaint a snapshot of the old picture.
 //
 //   auto* frame = new TqelAnimationFrame(form);  frame->SetParent(form);
 //   auto* page = new TqelPage(form);  page->SetPageFrame(frame);  page->SetFormName("frmDemo461");
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "effects/transition.h"
 #include "foundation/edge_panel.h"
 #include "platform/controls/forms.h"
 #include "platform/core/filer.h"
@@ -93,6 +97,17 @@ class TqelPage : public TCustomControl {
     void SetPageIndex(int value);
     // The hosted form (nullptr when none).
     TScrollingWinControl* Form() const { return FForm; }
+    // Whether changes to this page play the frame's transition instead of the page's own.
+    bool GetParentTransition() const { return FParentTransition; }
+    void SetParentTransition(bool value) { FParentTransition = value; }
+    // The page's own transition; any change of it clears ParentTransition.
+    TqelTransition* GetTransition() const { return FTransition.get(); }
+    // Copies `value`'s settings into the page's own transition (the page stays its cancel query).
+    void SetTransition(TqelTransition* value);
+    // While set, the page paints its snapshot instead of itself.
+    bool ShowingSnapshot() const { return FShowSnapshot; }
+    // The page's own transition is stored only when the page does not use the frame's.
+    bool IsTransitionStored() const { return !FParentTransition; }
 
     // Creates the form of class "T" + FormName with the page as owner.
     virtual TScrollingWinControl* NewForm();
@@ -132,11 +147,23 @@ private:
     void ReleaseFormOnHide();
     void SetHostedForm(TScrollingWinControl* form);
     bool IsCurrent() const;
+    // The transition a form change of this page plays: the frame's when ParentTransition is set and
+    // the parent is an animation frame, else the page's own.
+    TqelTransition* FormTransition() const;
+    void TransitionChange(TObject* sender);
+    void TransitionCancel(TObject* sender, bool& cancel);
 
     TqelCustomPageFrame* FPageFrame = nullptr;
     std::string FFormName;
     TqelSubFormActions FFormActions = DefaultSubFormActions;
     TScrollingWinControl* FForm = nullptr;
+    bool FParentTransition = true;
+    std::unique_ptr<TqelTransition> FTransition;
+
+protected:
+    // The screen picture of the page during a form change, painted while FShowSnapshot is set.
+    std::unique_ptr<TBitmap> FSnapshot;
+    bool FShowSnapshot = false;
 };
 
 // ---- frames
@@ -211,6 +238,13 @@ class TqelAnimationFrame : public TqelCustomPageFrame {
     void SetAnimationSteps(uint8_t value) { FAnimationSteps = value; }
     uint16_t GetAnimationTime() const { return FAnimationTime; }
     void SetAnimationTime(uint16_t value) { FAnimationTime = value; }
+    TqelTransition* GetTransition() const { return FTransition.get(); }
+    // Copies `value`'s settings into the frame's transition (the frame stays its cancel query).
+    void SetTransition(TqelTransition* value);
+    // Whether a change to `page` now would play a transition instead of the window animation.
+    bool TransitionApplies(TqelPage* page) const;
+    // While set, the frame paints its snapshot and does not erase its background.
+    bool ShowingSnapshot() const { return FShowSnapshot; }
     void Dispatch(TMessage& message) override;
 
 protected:
@@ -218,12 +252,21 @@ protected:
     void Paint() override;
     // Plays the change to `page` as a window animation.
     virtual void PlayWindowAnimation(TqelPage* page);
+    // Plays the change to `page` as a transition effect.
+    virtual void PlayTransition(TqelPage* page);
     // Hides the active page and applies its form actions (first part of every way of playing).
     void HideOldPage();
 
     TqelWindowAnimationStyle FAnimation = qwaMoveDown;
     uint8_t FAnimationSteps = 5;
     uint16_t FAnimationTime = 500;
+    std::unique_ptr<TqelTransition> FTransition;
+    // The screen picture of the frame taken before a transition, painted while FShowSnapshot is set.
+    std::unique_ptr<TBitmap> FSnapshot;
+    bool FShowSnapshot = false;
+
+private:
+    void TransitionCancel(TObject* sender, bool& cancel);
 };
 
 } // namespace qel
