@@ -81,6 +81,7 @@ void TApplication::ResetState() {
     FActive = true;
     FMinimized = false;
     FModalLevel = 0;
+    FAbandonedModal = 0;
     if (FHandle) DeallocateHWnd(FHandle);
     FHandle = nullptr;
 }
@@ -216,19 +217,39 @@ bool TApplication::InputCanArrive() const {
 }
 
 void TApplication::QueueRelease(TCustomForm* form) {
-    if (std::find(FReleaseQueue.begin(), FReleaseQueue.end(), form) == FReleaseQueue.end())
-        FReleaseQueue.push_back(form);
+    QueueRelease(form, MessageHandlerDepth());
+}
+
+void TApplication::QueueRelease(TCustomForm* form, int handlerDepth) {
+    for (TPendingRelease& r : FReleaseQueue)
+        if (r.Form == form) {
+            r.Depth = std::min(r.Depth, handlerDepth);
+            return;
+        }
+    FReleaseQueue.push_back({form, handlerDepth});
+    // Wake a loop waiting for messages so the release is not delayed until the next input.
+    if (FHandle) PostMessage(FHandle, WM_NULL, 0, 0);
 }
 
 void TApplication::CancelRelease(TCustomForm* form) {
-    FReleaseQueue.erase(std::remove(FReleaseQueue.begin(), FReleaseQueue.end(), form), FReleaseQueue.end());
+    FReleaseQueue.erase(std::remove_if(FReleaseQueue.begin(), FReleaseQueue.end(),
+                                       [form](const TPendingRelease& r) { return r.Form == form; }),
+                        FReleaseQueue.end());
 }
 
 void TApplication::ProcessReleases() {
-    while (!FReleaseQueue.empty()) {
-        TCustomForm* f = FReleaseQueue.front();
-        FReleaseQueue.erase(FReleaseQueue.begin());
-        delete f;
+    // A form released inside a message handler waits until that handler has returned; one released
+    // outside any handler goes at the next opportunity outside handlers.
+    int depth = MessageHandlerDepth();
+    for (size_t i = 0; i < FReleaseQueue.size();) {
+        TPendingRelease r = FReleaseQueue[i];
+        if (r.Depth > depth || (r.Depth == 0 && depth == 0)) {
+            FReleaseQueue.erase(FReleaseQueue.begin() + static_cast<std::ptrdiff_t>(i));
+            delete r.Form; // may release or cancel others: start over
+            i = 0;
+        } else {
+            ++i;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/controls/menus.h"
 #include "platform/core/strutils.h"
 
 namespace qel {
@@ -73,15 +74,8 @@ void TSizeConstraints::Change() {
     OnChange(this);
 }
 
-// ---- drag state ---------------------------------------------------------------------------------------
-
-namespace {
-TControl* GDragControl = nullptr;
-} // namespace
-
-TControl* DragControl() {
-    return GDragControl;
-}
+// The drag manager forgets a control that goes away (dragdock.cpp).
+void DragForgetControl(TControl* control);
 
 // ---- TControl -----------------------------------------------------------------------------------------
 
@@ -95,7 +89,7 @@ TControl::TControl(TComponent* owner)
 
 TControl::~TControl() {
     Destroying();
-    if (GDragControl == this) GDragControl = nullptr;
+    DragForgetControl(this);
     ControlDetachGlobal(this);
     if (FParent) FParent->RemoveControl(this);
 }
@@ -104,7 +98,22 @@ void TControl::SetWindowProc(TWindowProc proc) {
     FWindowProc = proc ? proc : TWindowProc(this, &TControl::WndProc);
 }
 
+namespace {
+thread_local int GHandlerDepth = 0;
+}
+
+int MessageHandlerDepth() {
+    return GHandlerDepth;
+}
+TMessageHandlerScope::TMessageHandlerScope() {
+    ++GHandlerDepth;
+}
+TMessageHandlerScope::~TMessageHandlerScope() {
+    --GHandlerDepth;
+}
+
 intptr_t TControl::Perform(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+    TMessageHandlerScope scope;
     TMessage m{msg, wParam, lParam, 0};
     FWindowProc(m);
     return m.Result;
@@ -407,59 +416,6 @@ void TControl::Notification(TComponent* component, TOperation operation) {
     if (operation == opRemove && component == FPopupMenu) FPopupMenu = nullptr;
 }
 
-void TControl::BeginDrag(bool immediate, int threshold) {
-    if (GDragControl) return;
-    TObject* dragObject = nullptr;
-    DoStartDrag(dragObject);
-    GDragControl = this;
-    (void)immediate;
-    (void)threshold;
-    FControlState.Include(csLButtonDown);
-}
-
-void TControl::EndDrag(bool drop) {
-    if (GDragControl != this) return;
-    GDragControl = nullptr;
-    FControlState.Exclude(csLButtonDown);
-    TObject* target = nullptr;
-    TPoint p = CursorPosition();
-    TPoint local{};
-    if (drop) {
-        TControl* t = TWinControl::FindDragTarget(p, false);
-        if (t && t != this) {
-            local = t->ScreenToClient(p);
-            bool accept = false;
-            t->DragOver(this, local.X, local.Y, dsDragMove, accept);
-            if (accept) {
-                t->DragDrop(this, local.X, local.Y);
-                target = t;
-            }
-        }
-    }
-    DoEndDrag(target, local.X, local.Y);
-}
-
-bool TControl::Dragging() const {
-    return GDragControl == this;
-}
-
-void TControl::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
-    accept = static_cast<bool>(FOnDragOver);
-    FOnDragOver(this, source, x, y, state, accept);
-}
-
-void TControl::DragDrop(TObject* source, int x, int y) {
-    FOnDragDrop(this, source, x, y);
-}
-
-void TControl::DoEndDrag(TObject* target, int x, int y) {
-    FOnEndDrag(this, target, x, y);
-}
-
-void TControl::DoStartDrag(TObject*& dragObject) {
-    FOnStartDrag(this, dragObject);
-}
-
 void TControl::SetZOrder(bool topMost) {
     if (!FParent) return;
     FParent->MoveControlZ(this, topMost);
@@ -530,6 +486,9 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {}
 
 TWinControl::~TWinControl() {
     Destroying();
+    // Controls docked here (and not freed with it) no longer have a host.
+    for (TControl* c : FDockClients) c->SetHostDockSiteValue(nullptr);
+    FDockClients.clear();
     DestroyHandleTree();
     // A parent frees its child controls (whoever owns them); each removes itself from this list.
     while (!FControls.empty()) {
@@ -650,6 +609,10 @@ void TWinControl::NotifyControls(uint32_t msg) {
 }
 
 void TWinControl::GetChildren(const TGetChildProc& proc, TComponent* root) {
+    // The root of a form file lists its components without a parent (menus, timers) first.
+    if (root == this)
+        for (int i = 0; i < ComponentCount(); ++i)
+            if (TComponent* c = Components(i); !c->HasParent()) proc(c);
     for (TControl* c : FControls)
         if (c->Owner() == root) proc(c);
 }

@@ -32,24 +32,8 @@ namespace qel {
 class TWinControl;
 class TCustomForm;
 
-// A pop-up menu as far as controls need it: the control's PopupMenu slot and its Popup call. The menu
-// model (items, tracking) builds on this class.
-class TPopupMenu : public TComponent {
-    QEL_CLASS(TPopupMenu, TComponent)
-    explicit TPopupMenu(TComponent* owner) : TComponent(owner) {}
-    virtual void Popup(int x, int y);
-    TComponent* GetPopupComponent() const { return FPopupComponent; }
-    void SetPopupComponent(TComponent* c) { FPopupComponent = c; }
-    bool GetAutoPopup() const { return FAutoPopup; }
-    void SetAutoPopup(bool v) { FAutoPopup = v; }
-    TNotifyEvent GetOnPopup() const { return FOnPopup; }
-    void SetOnPopup(TNotifyEvent e) { FOnPopup = e; }
-
-protected:
-    TComponent* FPopupComponent = nullptr;
-    bool FAutoPopup = true;
-    TNotifyEvent FOnPopup;
-};
+// Pop-up menus live in menus.h; controls hold one in their PopupMenu slot.
+class TPopupMenu;
 
 QEL_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom)
 QEL_ENUM(TAnchorKind, akLeft, akTop, akRight, akBottom)
@@ -78,6 +62,11 @@ using TDragOverEvent =
 using TDragDropEvent = TEvent<void(TObject* Sender, TObject* Source, int X, int Y)>;
 using TEndDragEvent = TEvent<void(TObject* Sender, TObject* Target, int X, int Y)>;
 using TStartDragEvent = TEvent<void(TObject* Sender, TObject*& DragObject)>;
+class TDragDockObject;
+using TDockOverEvent =
+    TEvent<void(TObject* Sender, TDragDockObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDockDropEvent = TEvent<void(TObject* Sender, TDragDockObject* Source, int X, int Y)>;
+using TUnDockEvent = TEvent<void(TObject* Sender, TControl* Client, TWinControl* NewTarget, bool& Allow)>;
 using TCanResizeEvent = TEvent<void(TObject* Sender, int& NewWidth, int& NewHeight, bool& Resize)>;
 using TWindowProc = TEvent<void(TMessage& Message)>;
 
@@ -253,7 +242,9 @@ class TControl : public TComponent {
     void SetDragKind(TDragKind v) { FDragKind = v; }
     TCursor GetDragCursor() const { return FDragCursor; }
     void SetDragCursor(TCursor v) { FDragCursor = v; }
-    // Starts dragging this control (immediately, or once the mouse moved `threshold` pixels).
+    // Starts dragging (DragKind dkDrag) or docking (dkDock) this control: immediately, or once the
+    // mouse moved `threshold` pixels (-1: the platform's drag threshold) with the left button down. The
+    // mouse is captured until the button is released (drop) or Esc is pressed (cancel).
     void BeginDrag(bool immediate, int threshold = -1);
     // Ends the drag; `drop` delivers it to the target under the cursor.
     void EndDrag(bool drop);
@@ -263,6 +254,18 @@ class TControl : public TComponent {
     TWinControl* GetHostDockSite() const { return FHostDockSite; }
     int GetUndockWidth() const { return FUndockWidth ? FUndockWidth : FWidth; }
     int GetUndockHeight() const { return FUndockHeight ? FUndockHeight : FHeight; }
+    void SetUndockWidth(int v) { FUndockWidth = v; }
+    void SetUndockHeight(int v) { FUndockHeight = v; }
+    // Docks the control into a dock site (the old site may refuse in OnUnDock); false when refused.
+    bool ManualDock(TWinControl* newDockSite, TControl* dropControl = nullptr, TAlign controlSide = alNone);
+    // Undocks the control into a floating host form at `screenRect`; false when the old site refused.
+    bool ManualFloat(const TRect& screenRect);
+    // Docked into the floating host form that ManualFloat made.
+    bool Floating() const;
+    // The drag manager's calls at the end of a drag or dock (handler exceptions go to the application).
+    void EndDragNotify(TObject* target, int x, int y);
+    void EndDockNotify(TObject* target, int x, int y);
+    void SetHostDockSiteValue(TWinControl* site);
 
     // ---- painting ----
     virtual void Invalidate();
@@ -325,6 +328,8 @@ protected:
     virtual void DoContextPopup(TPoint mousePos, bool& handled);
     virtual void DoEndDrag(TObject* target, int x, int y);
     virtual void DoStartDrag(TObject*& dragObject);
+    virtual void DoEndDock(TObject* target, int x, int y);
+    virtual void DoStartDock(TObject*& dragObject);
     virtual void ConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight) {}
     virtual void VisibleChanging() {}
     // Called when a parent's font, colour or hint setting changes and this control follows it.
@@ -398,8 +403,42 @@ private:
     TWindowProc FWindowProc;
 };
 
-// ---- drag manager (minimal): the control being dragged and its start point ----
+// The nesting of control message handlers running now (window procedures and Perform calls); 0 outside
+// any handler. Deferred work (form releases) waits until the handler that asked for it has returned.
+int MessageHandlerDepth();
+class TMessageHandlerScope {
+public:
+    TMessageHandlerScope();
+    ~TMessageHandlerScope();
+    TMessageHandlerScope(const TMessageHandlerScope&) = delete;
+    TMessageHandlerScope& operator=(const TMessageHandlerScope&) = delete;
+};
+
+// What a dock operation carries: the control, the rectangle it would take, the drop site and point.
+class TDragDockObject : public TObject {
+    QEL_CLASS(TDragDockObject, TObject)
+    explicit TDragDockObject(TControl* control = nullptr) : Control(control) {}
+    TControl* Control = nullptr;
+    TRect DockRect;                    // screen rectangle the control would take
+    TWinControl* DragTarget = nullptr; // the dock site under the cursor that accepts, or nullptr
+    TPoint DragPos;                    // screen position of the cursor
+    TAlign DropAlign = alNone;
+    TControl* DropOnControl = nullptr;
+};
+
+// ---- drag manager: the control being dragged, the target under the cursor, the drag cursor ----
 TControl* DragControl();
+// The control under the cursor during a drag, and whether it accepts the dragged object.
+TControl* DragTarget();
+bool DragAccepted();
+// Whether the drag passed its threshold (false while it is pending).
+bool DragActive();
+// The cursor the drag shows now (the source's DragCursor over an accepting target, else crNoDrop).
+TCursor CurrentDragCursor();
+// Ends the drag in progress without a drop.
+void CancelDrag();
+// The distance the mouse must move before a pending drag starts.
+int DragThreshold();
 // The control holding the mouse capture (graphic controls capture through their parent's window).
 TControl* GetCaptureControl();
 void SetCaptureControl(TControl* control);
@@ -506,6 +545,17 @@ class TWinControl : public TControl {
     void SetUseDockManager(bool v) { FUseDockManager = v; }
     int DockClientCount() const { return static_cast<int>(FDockClients.size()); }
     TControl* DockClients(int i) const { return FDockClients.at(static_cast<size_t>(i)); }
+    // A control asks to dock here: OnDockOver decides (accepted by default when DockSite is on).
+    virtual void DockOver(TDragDockObject* source, int x, int y, TDragState state, bool& accept);
+    // The control was docked here (it is already a child and a dock client).
+    virtual void DockDrop(TDragDockObject* source, int x, int y);
+    // A docked control leaves for `newTarget` (nullptr: floating); false refuses.
+    virtual bool DoUnDock(TWinControl* newTarget, TControl* client);
+    // Drops a dock client that goes away without asking anyone.
+    void ForgetDockClient(TControl* client);
+    QEL_EVENT(TDockOverEvent, OnDockOver)
+    QEL_EVENT(TDockDropEvent, OnDockDrop)
+    QEL_EVENT(TUnDockEvent, OnUnDock)
 
     QEL_EVENT(TNotifyEvent, OnExit)
     QEL_EVENT(TKeyEvent, OnKeyDown)

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/controls/controls.h"
+#include "platform/controls/menus.h"
 #include "platform/core/strings.h"
 #include "platform/graphics/images.h"
 
@@ -389,8 +390,11 @@ class TApplication : public TComponent {
     const std::string& LastShownError() const { return FLastShownError; }
     // Mouse-over tracking: enter and leave notifications and hint timing (run after every message).
     void DoMouseIdle();
-    // Queues a form for destruction once the current message is done.
+    // Queues a form for destruction once the message handler that asked for it has returned: the form
+    // goes when the handler nesting falls below the depth at the time of the call (nested message loops
+    // inside the handler never free it under the handler's feet).
     void QueueRelease(TCustomForm* form);
+    void QueueRelease(TCustomForm* form, int handlerDepth);
     void CancelRelease(TCustomForm* form);
     // Processes one message; false when the queue was empty.
     bool ProcessMessage();
@@ -435,7 +439,11 @@ private:
     uint64_t FHintDue = 0;     // clock time when the hint shows (0: not pending)
     uint64_t FHintHideDue = 0; // clock time when the shown hint hides
     bool FHintActive = false;
-    std::vector<TCustomForm*> FReleaseQueue;
+    struct TPendingRelease {
+        TCustomForm* Form;
+        int Depth;
+    };
+    std::vector<TPendingRelease> FReleaseQueue;
     std::string FLastShownError;
     HWND FHandle = nullptr;
     int FModalLevel = 0;

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "platform/controls/controls.h"
+#include "platform/controls/menus.h"
 
 namespace qel {
 
@@ -43,6 +43,18 @@ bool PublishWinOne(TClassBuilder<C>& c, std::string_view n) {
     if (n == "UseDockManager") {
         c.Property("UseDockManager", &TWinControl::GetUseDockManager, &TWinControl::SetUseDockManager)
             .Default(false);
+        return true;
+    }
+    if (n == "OnDockDrop") {
+        c.Event("OnDockDrop", &TWinControl::GetOnDockDrop, &TWinControl::SetOnDockDrop);
+        return true;
+    }
+    if (n == "OnDockOver") {
+        c.Event("OnDockOver", &TWinControl::GetOnDockOver, &TWinControl::SetOnDockOver);
+        return true;
+    }
+    if (n == "OnUnDock") {
+        c.Event("OnUnDock", &TWinControl::GetOnUnDock, &TWinControl::SetOnUnDock);
         return true;
     }
     if (n == "OnEnter") {

@@ -4,6 +4,7 @@
 
 #include "platform/controls/controls.h"
 #include "platform/controls/forms.h"
+#include "platform/controls/menus.h"
 #include "platform/graphics/graphics.h"
 
 namespace qel {
@@ -57,6 +58,7 @@ LRESULT ControlWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     if (!control) return DefWindowProc(wnd, msg, wParam, lParam);
     TMessage m{msg, static_cast<uintptr_t>(wParam), static_cast<intptr_t>(lParam), 0};
+    TMessageHandlerScope scope;
     try {
         control->GetWindowProc()(m);
     } catch (...) {
@@ -169,8 +171,14 @@ void TControl::Dispatch(TMessage& m) {
             if (FControlStyle.Contains(csCaptureMouse)) SetMouseCapture(true);
             if (FControlStyle.Contains(csClickEvents)) FControlState.Include(csClicked);
             FControlState.Include(csLButtonDown);
+            if (FDragMode == dmAutomatic && !dbl && IsEnabledChain()) {
+                // Automatic dragging: the press starts a pending drag instead of a click.
+                FControlState.Exclude(csClicked);
+                FControlState.Exclude(csLButtonDown);
+                BeginDrag(false);
+                return;
+            }
             if (dbl && FControlStyle.Contains(csDoubleClicks)) DblClick();
-            if (FDragMode == dmAutomatic && !dbl) BeginDrag(false);
         }
         MouseDown(b, shift, LParamX(m.LParam), LParamY(m.LParam));
         DefaultHandler(m);
@@ -197,8 +205,10 @@ void TControl::Dispatch(TMessage& m) {
         } else {
             MouseUp(b, KeysToShift(m.WParam), x, y);
             if (b == mbRight) {
+                // The control asks for its context menu itself: the default handling would ask again.
                 TPoint scr = ClientToScreen({x, y});
                 Perform(WM_CONTEXTMENU, 0, PointToLParam(scr.X, scr.Y));
+                return;
             }
         }
         DefaultHandler(m);
@@ -210,6 +220,8 @@ void TControl::Dispatch(TMessage& m) {
         return;
     case WM_CONTEXTMENU: {
         TPoint p{LParamX(m.LParam), LParamY(m.LParam)};
+        // From the keyboard (-1): the menu opens at the control's top-left corner.
+        if (m.LParam == -1) p = ClientToScreen({0, 0});
         bool handled = false;
         DoContextPopup(ScreenToClient(p), handled);
         m.Result = handled || FPopupMenu ? 1 : 0;
@@ -782,6 +794,8 @@ void TWinControl::Dispatch(TMessage& m) {
         m.Result = 1;
         uint16_t key = static_cast<uint16_t>(m.WParam);
         if (Perform(CM_CHILDKEY, key, reinterpret_cast<intptr_t>(this)) != 0) return;
+        // Shortcuts of the pop-up menus of this control and its parents.
+        if (IsPopupMenuKey(this, m.Msg == CN_KEYDOWN ? WM_KEYDOWN : WM_SYSKEYDOWN, key, m.LParam)) return;
         if (IsDialogKey(this, key)) {
             TCustomForm* f = GetParentForm(this);
             if (f && f->Perform(CM_DIALOGKEY, key, m.LParam) != 0) return;
@@ -800,12 +814,24 @@ void TWinControl::Dispatch(TMessage& m) {
     }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        if (!DoKeyDown(m)) DefaultHandler(m);
+        if (!DoKeyDown(m)) {
+            // Shift+F10 asks for the context menu from the keyboard.
+            if (m.WParam == VK_F10 && GetKeyState(VK_SHIFT) < 0) {
+                Perform(WM_CONTEXTMENU, reinterpret_cast<uintptr_t>(FHandle), -1);
+                return;
+            }
+            DefaultHandler(m);
+        }
         return;
     case WM_KEYUP:
     case WM_SYSKEYUP: {
         uint16_t key = static_cast<uint16_t>(m.WParam);
         KeyUp(key, KeyDataToShiftState(m.LParam));
+        // The context-menu key shows the pop-up menu when it is released.
+        if (key == VK_APPS) {
+            Perform(WM_CONTEXTMENU, reinterpret_cast<uintptr_t>(FHandle), -1);
+            return;
+        }
         if (key) DefaultHandler(m);
         return;
     }

@@ -99,33 +99,6 @@ void TScreen::EnumMonitorsInto(std::vector<TMonitor>& list) const {
     }
 }
 
-// ---- pop-up menus -----------------------------------------------------------------------------------------
-
-QEL_IMPLEMENT_CLASS(TPopupMenu)
-
-namespace {
-TPopupMenuHandler GPopupHandler = nullptr;
-}
-
-void SetPopupMenuHandler(TPopupMenuHandler handler) {
-    GPopupHandler = handler;
-}
-
-void TPopupMenu::Popup(int x, int y) {
-    FOnPopup(this);
-    (void)x;
-    (void)y;
-}
-
-void PopupMenuAt(TPopupMenu* menu, TControl* control, TPoint screenPos) {
-    if (!menu || !menu->GetAutoPopup()) return;
-    menu->SetPopupComponent(control);
-    if (GPopupHandler)
-        GPopupHandler(menu, control, screenPos);
-    else
-        menu->Popup(screenPos.X, screenPos.Y);
-}
-
 // ---- non-client scroll bars
 // ---------------------------------------------------------------------------------
 

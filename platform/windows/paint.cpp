@@ -39,6 +39,23 @@ void SubUpdateRegion(TWindow* w, const TRegion& r, int children) {
     }
 }
 
+// A window about to paint `update` (client coordinates) paints beneath its transparent children
+// there: they are invalidated so that they paint over it afterwards (paint messages go to parents
+// before their children).
+void InvalidateTransparentChildren(TWindow* w, const TRegion& update) {
+    for (TWindow* ch : w->Children) {
+        if (!(ch->ExStyle & WS_EX_TRANSPARENT) || !(ch->Style & WS_VISIBLE) || ch->Destroying) continue;
+        TRegion cr = update;
+        cr.Offset(-(ch->Rect.Left + ch->Client.Left), -(ch->Rect.Top + ch->Client.Top));
+        cr.IntersectRect({0, 0, ch->Client.Width(), ch->Client.Height()});
+        if (cr.IsEmpty()) continue;
+        ch->Update |= cr;
+        ch->Erase = true;
+        if (auto q = QueuePtr(ch->Thread)) WakeQueue(*q);
+        InvalidateTransparentChildren(ch, cr);
+    }
+}
+
 TRegion ClientArea(TWindow* w) {
     return TRegion(TRect{0, 0, w->Client.Width(), w->Client.Height()});
 }
@@ -153,6 +170,7 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
         update.IntersectRect({0, 0, w->Client.Width(), w->Client.Height()});
         erase = w->Erase;
         w->Update.SetEmpty();
+        InvalidateTransparentChildren(w, update);
         w->Erase = false;
         w->InternalPaint = false;
         TRect cs = ClientScreenRect(w);

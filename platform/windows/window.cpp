@@ -118,6 +118,19 @@ bool IsVisibleSelf(const TWindow* w) {
     return (w->Style & WS_VISIBLE) && !w->Destroying;
 }
 
+// Removes the children of `w` from a region. A transparent child (WS_EX_TRANSPARENT) stays part of
+// its parent's area, so the parent paints beneath it; only its own opaque descendants are cut out.
+void ExcludeChildren(TRegion& r, const TWindow* w) {
+    for (const TWindow* ch : w->Children) {
+        if (!IsVisibleSelf(ch)) continue;
+        if (ch->ExStyle & WS_EX_TRANSPARENT)
+            ExcludeChildren(r, ch);
+        else
+            r -= CoverOf(ch);
+        if (r.IsEmpty()) return;
+    }
+}
+
 } // namespace
 
 TRegion VisibleRegion(const TWindow* w, bool clientOnly, bool clipChildren, bool clipSiblings) {
@@ -150,10 +163,7 @@ TRegion VisibleRegion(const TWindow* w, bool clientOnly, bool clipChildren, bool
         first = false;
         if (r.IsEmpty()) return r;
     }
-    if (clipChildren) {
-        for (const TWindow* ch : w->Children)
-            if (IsVisibleSelf(ch)) r -= CoverOf(ch);
-    }
+    if (clipChildren) ExcludeChildren(r, w);
     return r;
 }
 

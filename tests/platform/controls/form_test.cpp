@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "platform/controls/dialogs.h"
 #include "platform/core/filer.h"
 #include "platform/core/resources.h"
+#include "platform/windows/backend.h"
 #include "tests/platform/controls/harness.h"
 
 namespace qel {
@@ -111,6 +113,7 @@ const char* const ControlsFormText = R"(object ControlsForm: TControlsForm
     Top = 12
     Width = 150
     Height = 21
+    PopupMenu = EditMenu
     TabOrder = 0
     Text = 'Ada'
     OnChange = NameEditChange
@@ -243,6 +246,37 @@ const char* const ControlsFormText = R"(object ControlsForm: TControlsForm
     Caption = 'Cancel'
     ModalResult = 2
     TabOrder = 7
+  end
+  object EditMenu: TPopupMenu
+    Left = 424
+    Top = 216
+    object Undo1: TMenuItem
+      Caption = '&Undo'
+      ShortCut = 16474
+    end
+    object N1: TMenuItem
+      Caption = '-'
+    end
+    object Cut1: TMenuItem
+      Caption = 'Cu&t'
+      Enabled = False
+      ShortCut = 16472
+    end
+    object Copy1: TMenuItem
+      Caption = '&Copy'
+    end
+    object Case1: TMenuItem
+      Caption = 'C&ase'
+      object Upper1: TMenuItem
+        Caption = '&Upper case'
+        Checked = True
+        RadioItem = True
+      end
+      object Lower1: TMenuItem
+        Caption = '&Lower case'
+        RadioItem = True
+      end
+    end
   end
 end
 )";
@@ -445,6 +479,120 @@ TEST_F(FormFixture, ScrollBoxRangesFollowChildren) {
     sb->Perform(WM_HSCROLL, SB_LINEDOWN, 0);
     EXPECT_EQ(sb->GetHorzScrollBar()->GetPosition(), 8);
     EXPECT_EQ(Form->Bar->GetLeft(), -8);
+}
+
+TEST_F(FormFixture, KeyboardReachesAFormShownModallyForTheFirstTime) {
+    Form->OkButton->SetModalResult(mrOk);
+    struct Case {
+        const char* name;
+        std::function<void(FormFixture&)> script;
+        int result;
+    };
+    const Case cases[] = {
+        {"Enter clicks the default button",
+         [](FormFixture& f) {
+             f.TypeText("Lovelace");
+             EXPECT_EQ(f.Form->NameEdit->GetText(), "Lovelace");
+             f.PressKey(VK_TAB);
+             EXPECT_EQ(f.Form->GetActiveControl(), f.Form->Notes);
+             f.AltKey('s');
+             EXPECT_EQ(f.Form->Subscribe->GetState(), cbUnchecked);
+             f.AltKey('n');
+             EXPECT_EQ(f.Form->GetActiveControl(), f.Form->NameEdit);
+             f.PressKey(VK_RETURN);
+         },
+         mrOk},
+        {"Esc clicks the cancel button", [](FormFixture& f) { f.PressKey(VK_ESCAPE); }, mrCancel},
+        {"typing, then Enter",
+         [](FormFixture& f) {
+             f.TypeText("Ada");
+             EXPECT_EQ(f.Form->NameEdit->GetText(), "Ada");
+             f.PressKey(VK_RETURN);
+         },
+         mrOk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Application->SetOnModalBegin(TNotifyEvent([&](TObject*) { c.script(*this); }));
+        EXPECT_EQ(Form->ShowModal(), c.result);
+        Application->SetOnModalBegin(nullptr);
+        EXPECT_FALSE(Form->GetVisible());
+    }
+    EXPECT_EQ(Form->OkClicks, 2);
+    EXPECT_EQ(Application->AbandonedModalLoops(), 0);
+}
+
+TEST_F(FormFixture, KeysQueuedBeforeTheFirstShowModalReachTheDialog) {
+    // Another form is up and has the focus; the keys are typed before the dialog exists on screen.
+    auto* main = NewForm();
+    main->SetName("MainF");
+    auto* mainEdit = Make<TEdit>(main, "MainEdit", Bounds(10, 10, 100, 21));
+    main->Show();
+    ProcessMessages();
+    ASSERT_EQ(main->GetActiveControl(), mainEdit);
+    struct Case {
+        const char* name;
+        std::function<void()> queue;
+        int result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"typing and Enter",
+         [] {
+             Input::Text("Grace");
+             Input::Key(VK_RETURN);
+         },
+         mrOk, "Grace"},
+        {"Tab, Alt accelerator, Esc",
+         [] {
+             Input::Key(VK_TAB);
+             Input::Key('S', false, false, true);
+             Input::Key(VK_ESCAPE);
+         },
+         mrCancel, "Ada"},
+    };
+    Form->OkButton->SetModalResult(mrOk);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Form->NameEdit->SetText("Ada");
+        c.queue();
+        EXPECT_EQ(Form->ShowModal(), c.result);
+        EXPECT_EQ(Form->NameEdit->GetText(), c.text);
+        EXPECT_EQ(mainEdit->GetText(), "MainEdit");
+    }
+    EXPECT_EQ(Form->Subscribe->GetState(), cbUnchecked);
+    EXPECT_EQ(Application->AbandonedModalLoops(), 0);
+}
+
+TEST_F(FormFixture, ShowsWithTheEditsPopupMenuOpen) {
+    Form->Show();
+    ProcessMessages();
+    auto* menu = dynamic_cast<TPopupMenu*>(Form->FindComponent("EditMenu"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Form->NameEdit->GetPopupMenu(), menu);
+    ASSERT_EQ(menu->GetItems()->Count(), 5);
+    EXPECT_EQ(menu->GetItems()->Items(4)->Count(), 2);
+    size_t windows = 0;
+    Application->SetOnModalBegin(TNotifyEvent([&](TObject*) {
+        PressKey(VK_UP); // the last item: the sub-menu
+        PressKey(VK_RIGHT);
+        PressKey(VK_DOWN);
+        windows = OpenMenuWindows().size();
+        ProcessMessages();
+        SaveSnapshot(SnapshotPath("controls_form_popup.png"));
+        PressKey(VK_RETURN); // "Lower case"
+    }));
+    RightClickControl(Form->NameEdit, 40, 10);
+    Application->SetOnModalBegin(nullptr);
+    EXPECT_EQ(windows, 2u);
+    TMenuItem* lower = menu->GetItems()->Items(4)->Items(1);
+    EXPECT_FALSE(lower->GetChecked()); // no AutoCheck: the item only runs
+    // The enabled shortcut runs, the disabled one leaves Ctrl+X to the edit.
+    int undos = 0;
+    menu->GetItems()->Items(0)->SetOnClick(TNotifyEvent([&](TObject*) { ++undos; }));
+    Form->NameEdit->SetFocus();
+    PressKey('Z', {ssCtrl});
+    EXPECT_EQ(undos, 1);
 }
 
 TEST(FormFile, MalformedFilesRaiseReadErrorsWithoutLeaks) {

@@ -125,6 +125,43 @@ TEST_F(ModalFixture, CloseActions) {
     EXPECT_EQ(Screen->FormIndex(Dialog), -1);
 }
 
+TEST_F(ModalFixture, ReleaseFreesTheFormOnlyAfterItsOwnHandlerReturned) {
+    // The button's click handler releases its own form, then keeps working with it, even running a
+    // nested message loop: the form must outlive the handler and go right after it.
+    bool destroyed = false;
+    bool aliveAfterNestedLoop = false;
+    std::string captionAfterRelease;
+    Dialog->SetOnDestroy(TNotifyEvent([&](TObject*) { destroyed = true; }));
+    Ok->SetModalResult(mrNone);
+    Ok->SetOnClick(TNotifyEvent([&](TObject*) {
+        Dialog->Release();
+        Application->ProcessMessages();
+        aliveAfterNestedLoop = !destroyed;
+        captionAfterRelease = Ok->GetCaption();
+        Dialog->SetCaption("still here");
+    }));
+    Untrack(Dialog);
+    Dialog->Show();
+    ProcessMessages();
+    ClickControl(Ok, 20, 10);
+    EXPECT_TRUE(aliveAfterNestedLoop);
+    EXPECT_EQ(captionAfterRelease, "OK");
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(Screen->FormIndex(Dialog), -1);
+}
+
+TEST_F(ModalFixture, PostedReleaseMessageFreesTheFormAfterThatMessage) {
+    bool destroyed = false;
+    Dialog->SetOnDestroy(TNotifyEvent([&](TObject*) { destroyed = true; }));
+    Untrack(Dialog);
+    Dialog->Show();
+    PostMessage(Dialog->Handle(), CM_RELEASE, 0, 0);
+    EXPECT_FALSE(destroyed);
+    ProcessMessages();
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(Screen->FormIndex(Dialog), -1);
+}
+
 TEST_F(ModalFixture, ShowModalOfAVisibleFormIsRefused) {
     Dialog->Show();
     EXPECT_THROW(Dialog->ShowModal(), EInvalidOperation);
@@ -213,6 +250,35 @@ TEST(MessageDialogs, HookAnswersWithoutShowingOrByClicking) {
     EXPECT_EQ(seen[0], "MessageDlg:Confirm:Save changes?");
     EXPECT_EQ(seen[1], "MessageDlg:Error:Disk not ready");
     SetDialogHook(old);
+}
+
+TEST(MessageDialogs, KeyboardAnswersTheFirstDialogShown) {
+    struct Case {
+        const char* name;
+        std::function<void(ControlsTestScope&)> keys;
+        int result;
+    };
+    const Case cases[] = {
+        {"Enter: the default button", [](ControlsTestScope& s) { s.PressKey(VK_RETURN); }, mrYes},
+        {"Esc: the cancel button", [](ControlsTestScope& s) { s.PressKey(VK_ESCAPE); }, mrCancel},
+        {"Alt accelerator", [](ControlsTestScope& s) { s.AltKey('n'); }, mrNo},
+        {"Tab, then Enter on the focused button",
+         [](ControlsTestScope& s) {
+             s.PressKey(VK_TAB);
+             s.PressKey(VK_RETURN);
+         },
+         mrNo},
+        {"queued before the dialog is up", [](ControlsTestScope&) { Input::Key(VK_ESCAPE); }, mrCancel},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Each dialog is a new form: every run is its first ShowModal.
+        ControlsTestScope scope;
+        Application->SetOnModalBegin(TNotifyEvent([&](TObject*) { c.keys(scope); }));
+        EXPECT_EQ(MessageDlg("Save changes?", mtConfirmation, {mbYes, mbNo, mbCancel}, 0), c.result);
+        Application->SetOnModalBegin(nullptr);
+        EXPECT_EQ(Application->AbandonedModalLoops(), 0);
+    }
 }
 
 TEST(MessageDialogs, InputQueryKeepsTheValueOnCancel) {
