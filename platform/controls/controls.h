@@ -426,6 +426,27 @@ class TDragDockObject : public TObject {
     TControl* DropOnControl = nullptr;
 };
 
+// CM_DRAG carries a drag notification to the control under the cursor: WParam is the TDragMessage,
+// LParam a TDragRec*; for dmDragEnter, dmDragMove and dmDragLeave the Result is non-zero when the
+// control accepts. Controls may intercept it in Dispatch; the default calls DragOver / DragDrop (or
+// DockOver for a dock site while docking).
+enum TDragMessage : uintptr_t {
+    dmDragEnter,
+    dmDragLeave,
+    dmDragMove,
+    dmDragDrop,
+    dmDragCancel,
+    dmFindTarget
+};
+struct TDragRec {
+    TPoint Pos;                // screen position of the cursor
+    TObject* Source = nullptr; // the control, the OnStartDrag object, or the TDragDockObject
+    TControl* Target = nullptr;
+    bool Docking = false;
+};
+// The default handling of CM_DRAG (TControl::Dispatch).
+void ControlDragMessage(TControl* control, TMessage& message);
+
 // ---- drag manager: the control being dragged, the target under the cursor, the drag cursor ----
 TControl* DragControl();
 // The control under the cursor during a drag, and whether it accepts the dragged object.

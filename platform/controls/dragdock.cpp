@@ -61,17 +61,17 @@ TWinControl* FindDockSite(TPoint p, TControl* source) {
 }
 
 bool SendDragOver(TDragSession& s, TControl* target, TPoint p, TDragState state) {
-    TPoint local = target->ScreenToClient(p);
-    bool accept = false;
     if (s.Dock) {
-        auto* site = static_cast<TWinControl*>(target);
         s.DockObject->DragPos = p;
-        s.DockObject->DragTarget = site;
-        site->DockOver(s.DockObject, local.X, local.Y, state, accept);
-    } else {
-        target->DragOver(SourceObject(s), local.X, local.Y, state, accept);
+        s.DockObject->DragTarget = static_cast<TWinControl*>(target);
     }
-    return accept;
+    TDragRec rec;
+    rec.Pos = p;
+    rec.Source = SourceObject(s);
+    rec.Target = target;
+    rec.Docking = s.Dock;
+    TDragMessage msg = state == dsDragEnter ? dmDragEnter : state == dsDragLeave ? dmDragLeave : dmDragMove;
+    return target->Perform(CM_DRAG, msg, reinterpret_cast<intptr_t>(&rec)) != 0;
 }
 
 void UpdateCursor(TDragSession& s) {
@@ -157,7 +157,11 @@ void DragDone(bool drop) {
         if (dropped) {
             target = s->Target;
             local = target->ScreenToClient(p);
-            target->DragDrop(SourceObject(*s), local.X, local.Y);
+            TDragRec rec;
+            rec.Pos = p;
+            rec.Source = SourceObject(*s);
+            rec.Target = target;
+            target->Perform(CM_DRAG, dmDragDrop, reinterpret_cast<intptr_t>(&rec));
         }
         source->EndDragNotify(target, local.X, local.Y);
         return;
@@ -212,6 +216,35 @@ bool DockInto(TControl* c, TWinControl* site, TDragDockObject& obj, TPoint local
 }
 
 } // namespace
+
+void ControlDragMessage(TControl* control, TMessage& m) {
+    auto* rec = reinterpret_cast<TDragRec*>(m.LParam);
+    if (!rec) return;
+    TPoint local = control->ScreenToClient(rec->Pos);
+    switch (static_cast<TDragMessage>(m.WParam)) {
+    case dmDragEnter:
+    case dmDragLeave:
+    case dmDragMove: {
+        TDragState state = m.WParam == dmDragEnter   ? dsDragEnter
+                           : m.WParam == dmDragLeave ? dsDragLeave
+                                                     : dsDragMove;
+        bool accept = false;
+        if (rec->Docking) {
+            auto* site = dynamic_cast<TWinControl*>(control);
+            auto* obj = dynamic_cast<TDragDockObject*>(rec->Source);
+            if (site && obj) site->DockOver(obj, local.X, local.Y, state, accept);
+        } else {
+            control->DragOver(rec->Source, local.X, local.Y, state, accept);
+        }
+        m.Result = accept ? 1 : 0;
+        return;
+    }
+    case dmDragDrop:
+        if (!rec->Docking) control->DragDrop(rec->Source, local.X, local.Y);
+        return;
+    default: return;
+    }
+}
 
 void DragForgetControl(TControl* control) {
     if (TWinControl* site = control->GetHostDockSite()) {

@@ -245,6 +245,7 @@ void TControl::Dispatch(TMessage& m) {
         DoMouseLeave();
         return;
     case CM_HITTEST: m.Result = HTCLIENT; return;
+    case CM_DRAG: ControlDragMessage(this, m); return;
     case CM_PARENTFONTCHANGED:
         if (FParentFont && FParent) {
             FFontChanging = true;

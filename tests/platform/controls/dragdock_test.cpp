@@ -134,6 +134,42 @@ TEST_F(DragFixture, ManualDragStartsImmediatelyFromMouseDown) {
     EXPECT_EQ(Log, (std::vector<std::string>{"start", "enter", "drop Source 5,6", "end Target 5,6"}));
 }
 
+// A panel that takes every drag through its CM_DRAG handler instead of OnDragOver.
+class TDropZone : public TPanel {
+public:
+    using TPanel::TPanel;
+    std::vector<std::string> Seen;
+
+protected:
+    void Dispatch(TMessage& m) override {
+        if (m.Msg != CM_DRAG) {
+            TPanel::Dispatch(m);
+            return;
+        }
+        auto* rec = reinterpret_cast<TDragRec*>(m.LParam);
+        const char* names[] = {"enter", "leave", "move", "drop", "cancel", "find"};
+        Seen.push_back(std::string(names[m.WParam]) + (rec->Target == this ? "" : "?"));
+        TPanel::Dispatch(m);
+        if (m.WParam == dmDragEnter || m.WParam == dmDragMove) m.Result = 1;
+    }
+};
+
+TEST_F(DragFixture, TargetsCanTakeDragsInTheirMessageHandler) {
+    auto* zone = new TDropZone(Form);
+    zone->SetParent(Form);
+    zone->SetBounds(20, 150, 100, 60);
+    ProcessMessages();
+    Source->SetDragMode(dmAutomatic);
+    MouseDown(Source, 20, 20);
+    MouseMoveTo(Source, 30, 20);
+    MouseMoveTo(zone, 10, 10);
+    EXPECT_TRUE(DragAccepted());
+    MouseMoveTo(zone, 12, 10);
+    MouseUp(zone, 12, 10);
+    EXPECT_EQ(zone->Seen, (std::vector<std::string>{"enter", "move", "drop"}));
+    EXPECT_EQ(Log, (std::vector<std::string>{"start", "end ? 12,10"}));
+}
+
 struct DockFixture : ControlsTest {
     TForm* Form = nullptr;
     TPanel* Site = nullptr;

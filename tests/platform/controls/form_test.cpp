@@ -595,6 +595,47 @@ TEST_F(FormFixture, ShowsWithTheEditsPopupMenuOpen) {
     EXPECT_EQ(undos, 1);
 }
 
+TEST_F(FormFixture, KeysReachADialogOpenedFromAnotherFormsButton) {
+    // The dialog's file names its first focused control and previews keys; it is created and shown
+    // modally for the first time from a button click of the main form.
+    std::string text = ControlsFormText;
+    text.insert(text.find("  BorderStyle"), "  ActiveControl = Notes\n  KeyPreview = True\n");
+    UnregisterResource("TCONTROLSFORM", kFormResourceType);
+    RegisterResourceCopy("TCONTROLSFORM", kFormResourceType, text, "dialog.qfm");
+    auto* main = NewForm();
+    main->SetName("MainF");
+    auto* open = Make<TButton>(main, "OpenButton", Bounds(10, 10, 75, 25));
+    main->Show();
+    ProcessMessages();
+    int previewed = 0;
+    int result = -1;
+    std::string notes;
+    open->SetOnClick(TNotifyEvent([&](TObject*) {
+        auto* dialog = CreateComponent<TControlsForm>(Application);
+        dialog->SetOnKeyDown(TKeyEvent([&](TObject*, uint16_t& key, TShiftState) {
+            if (key == VK_F2) ++previewed;
+        }));
+        Application->SetOnModalBegin(TNotifyEvent([&](TObject*) {
+            EXPECT_EQ(dialog->GetActiveControl(), dialog->Notes);
+            PressKey(VK_F2);
+            PressKey(VK_END, {ssCtrl});
+            TypeText("!");
+            PressKey(VK_TAB);
+            EXPECT_EQ(dialog->GetActiveControl(), dialog->Subscribe);
+            PressKey(VK_ESCAPE);
+        }));
+        result = dialog->ShowModal();
+        Application->SetOnModalBegin(nullptr);
+        notes = dialog->Notes->GetLines()->GetText();
+        dialog->Release();
+    }));
+    ClickControl(open, 20, 10);
+    EXPECT_EQ(result, mrCancel);
+    EXPECT_EQ(previewed, 1);
+    EXPECT_NE(notes.find("Second line!"), std::string::npos);
+    EXPECT_EQ(Application->AbandonedModalLoops(), 0);
+}
+
 TEST(FormFile, MalformedFilesRaiseReadErrorsWithoutLeaks) {
     ControlsTestScope scope;
     const char* bad[] = {
