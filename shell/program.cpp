@@ -2,7 +2,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <utility>
+#include <vector>
 
+#include "effects/transition.h"
+#include "effects/transition_steps.h"
 #include "platform/controls/dialogs.h"
 #include "platform/core/filer.h"
 #include "platform/core/strutils.h"
@@ -17,10 +22,12 @@ namespace {
 bool GSplashSuppressed = false;
 
 const char* kUsage =
-    "Usage: qeldemo [--backend sdl|headless] [--page NAME] [--tour DIR] [-ns]\n"
+    "Usage: qeldemo [--backend sdl|headless] [--page NAME] [--tour DIR [--frames]] [-ns]\n"
     "  --backend  where the desktop shows (default: sdl when a display exists, else headless)\n"
     "  --page     the first page to show, by its caption or form name\n"
     "  --tour     show every page in turn, write DIR/NN-FormName.png after each change, and exit\n"
+    "  --frames   with --tour: also write DIR/NN-FormName-1.png .. -3.png part-way through each\n"
+    "             change's transition effect (at about 25, 50 and 75 % of its steps)\n"
     "  -ns        no splash windows\n";
 
 // Paints what is pending so that the screen shows the current state.
@@ -30,6 +37,75 @@ void Settle(TCustomForm* form) {
         RedrawWindow(form->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     Application->ProcessMessages();
 }
+
+// Writes pictures of the main window part-way through the transition effects that play on the
+// animation frame. It listens to the cancel query of the frame's transition and of every page's own
+// (asked between two steps, in the GUI thread, while the worker waits), and puts the previous
+// queries back when it goes.
+class TTourFrameRecorder {
+public:
+    TTourFrameRecorder(TfrmMain* form, TqelAnimationFrame* frame) : FForm(form), FFrame(frame) {
+        Hook(frame->GetTransition());
+        for (int i = 0; i < frame->PageCount(); ++i) Hook(frame->Pages(i)->GetTransition());
+    }
+    ~TTourFrameRecorder() {
+        for (auto& [t, previous] : FHooks) t->SetOnCancel(previous);
+    }
+    TTourFrameRecorder(const TTourFrameRecorder&) = delete;
+    TTourFrameRecorder& operator=(const TTourFrameRecorder&) = delete;
+
+    // The pictures of the next page change go to `base` + "-1.png" .. "-3.png".
+    void Arm(const std::string& base) {
+        FBase = base;
+        FWritten = 0;
+        FThread = nullptr;
+        FTotal = 0;
+    }
+    // Writes the pictures the change did not reach (an effect without steps, or a window animation)
+    // from what the window shows now.
+    void Finish() {
+        while (!FBase.empty() && FWritten < kShots) Write();
+        FBase.clear();
+    }
+
+private:
+    static constexpr int kShots = 3;
+
+    void Hook(TqelTransition* t) {
+        TqelCancelEvent previous = t->GetOnCancel();
+        FHooks.emplace_back(t, previous);
+        t->SetOnCancel([this, previous](TObject* sender, bool& cancel) {
+            previous(sender, cancel);
+            if (!cancel) Observe(static_cast<TqelTransition*>(sender));
+        });
+    }
+    void Observe(TqelTransition* t) {
+        // Only the effect that plays on the frame itself shows on the screen.
+        if (FBase.empty() || t->PlayingCanvas() != FFrame->Canvas()) return;
+        const TqelTransitionThread* thread = t->PlayingThread();
+        if (!thread) return;
+        if (thread != FThread) {
+            const TqelTransitionSteps& steps = thread->Steps();
+            FThread = thread;
+            FTotal = TqelTransitionSteps::CountSteps(steps.Effect(), steps.Width(), steps.Height(),
+                                                     steps.Size(), steps.Speed());
+        }
+        const int drawn = thread->StepsDrawn();
+        while (FWritten < kShots && drawn * (kShots + 1) >= FTotal * (FWritten + 1)) Write();
+    }
+    void Write() {
+        ++FWritten;
+        SaveWindowPng(FForm->Handle(), FBase + "-" + std::to_string(FWritten) + ".png");
+    }
+
+    TfrmMain* FForm;
+    TqelAnimationFrame* FFrame;
+    std::vector<std::pair<TqelTransition*, TqelCancelEvent>> FHooks;
+    std::string FBase;
+    int FWritten = 0;
+    const TqelTransitionThread* FThread = nullptr;
+    int FTotal = 0;
+};
 } // namespace
 
 bool IsNoSplashSwitch(std::string_view arg) {
@@ -66,6 +142,8 @@ TDemoOptions ParseDemoOptions(int argc, const char* const* argv) {
             value(o.Page, "--page");
         } else if (a == "--tour" || a.starts_with("--tour=")) {
             value(o.TourDir, "--tour");
+        } else if (a == "--frames") {
+            o.TourFrames = true;
         } else if (a == "--help" || a == "-h") {
             o.Help = true;
         } else if (o.Error.empty()) {
@@ -73,21 +151,28 @@ TDemoOptions ParseDemoOptions(int argc, const char* const* argv) {
         }
         if (!o.Error.empty()) break;
     }
+    if (o.Error.empty() && o.TourFrames && o.TourDir.empty()) o.Error = "--frames needs --tour";
     return o;
 }
 
-int RunDemoTour(TfrmMain* form, const std::string& dir) {
+int RunDemoTour(TfrmMain* form, const std::string& dir, bool frames) {
     std::filesystem::create_directories(dir);
+    std::unique_ptr<TTourFrameRecorder> recorder;
+    if (frames && form->qelAnimationFrame1)
+        recorder = std::make_unique<TTourFrameRecorder>(form, form->qelAnimationFrame1);
     int n = 0;
     for (const TDemoPageInfo& info : DemoCatalogue()) {
         TqelPage* page = form->FindDemoPage(info.PageName);
         if (!page) continue;
-        form->ShowDemoPage(page);
-        Settle(form);
         char prefix[16];
         std::snprintf(prefix, sizeof prefix, "%02d-", ++n);
-        SaveWindowPng(form->Handle(),
-                      (std::filesystem::path(dir) / (prefix + std::string(info.FormName) + ".png")).string());
+        const std::string base =
+            (std::filesystem::path(dir) / (prefix + std::string(info.FormName))).string();
+        if (recorder) recorder->Arm(base);
+        form->ShowDemoPage(page);
+        if (recorder) recorder->Finish();
+        Settle(form);
+        SaveWindowPng(form->Handle(), base + ".png");
     }
     return n;
 }
@@ -128,8 +213,9 @@ int RunDemo(int argc, const char* const* argv) {
         form->Show();
         if (!options.TourDir.empty()) {
             Settle(form);
-            int n = RunDemoTour(form, options.TourDir);
-            std::printf("qeldemo: wrote %d pictures to %s\n", n, options.TourDir.c_str());
+            int n = RunDemoTour(form, options.TourDir, options.TourFrames);
+            std::printf("qeldemo: wrote %d pictures to %s\n", n * (options.TourFrames ? 4 : 1),
+                        options.TourDir.c_str());
             return 0;
         }
         Application->Run();

@@ -8,10 +8,11 @@ namespace qel {
 class TfrmMain;
 
 struct TDemoOptions {
-    std::string Backend;   // "sdl", "headless" or "" (chosen from the environment)
-    std::string Page;      // first page to show (caption or FormName)
-    std::string TourDir;   // write a picture of every page into this folder, then exit
-    bool NoSplash = false; // "-ns" or "/ns" in any case, anywhere
+    std::string Backend;     // "sdl", "headless" or "" (chosen from the environment)
+    std::string Page;        // first page to show (caption or FormName)
+    std::string TourDir;     // write a picture of every page into this folder, then exit
+    bool TourFrames = false; // the tour also writes pictures part-way through each transition
+    bool NoSplash = false;   // "-ns" or "/ns" in any case, anywhere
     bool Help = false;
     std::string Error; // a malformed command line
 };
@@ -24,8 +25,10 @@ bool SplashSuppressed();
 void SetSplashSuppressed(bool value);
 
 // Shows every catalogued page in catalogue order, each change played as for a user, and writes a PNG
-// of the main window after each change as DIR/NN-FormName.png. Returns the number of pictures written.
-int RunDemoTour(TfrmMain* form, const std::string& dir);
+// of the main window after each change as DIR/NN-FormName.png. With `frames`, it also writes the window
+// at about a quarter, half and three quarters of the steps of each change's transition effect as
+// DIR/NN-FormName-1.png .. -3.png. Returns the number of pages shown.
+int RunDemoTour(TfrmMain* form, const std::string& dir, bool frames = false);
 
 // The program: parses the command line, starts the backend, checks the database engine, creates
 // the main window and runs (or tours). Returns the exit code.
