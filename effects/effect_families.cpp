@@ -79,6 +79,115 @@ void TqelTransitionSteps::Triangle(TPoint a, TPoint b, TPoint c) {
     ClippedReveal(pts, 3);
 }
 
+bool TqelTransitionSteps::ManyCopies() const {
+    // Families whose steps consist of nothing but copies of the new picture, many of them.
+    switch (FEffect) {
+    case qtfSkipDiagonalSquares:
+    case qtfBlindsHorz:
+    case qtfBlindsVert:
+    case qtfDissolve:
+    case qtfDissolveHorz:
+    case qtfDissolveVert:
+    case qtfWindIn:
+    case qtfWindOut:
+    case qtfPourDown:
+    case qtfPourLeft:
+    case qtfPourRight:
+    case qtfPourUp:
+    case qtfShapeSawtooth:
+    case qtfWipeLeftDown:
+    case qtfWipeLeftUp:
+    case qtfWipeRightDown:
+    case qtfWipeRightUp: return true;
+    default: return false;
+    }
+}
+
+bool TqelTransitionSteps::ComposesEveryStep() const {
+    switch (FEffect) {
+    case qtfQuadUncover:
+    case qtfQuadWipeOut:
+    case qtfQuadFold:
+    case qtfQuadFoldCopy:
+    case qtfQuadShrink:
+    case qtfQuadShrinkCopy:
+    case qtfFoldCenterHorz:
+    case qtfFoldCenterVert:
+    case qtfUnfoldCenterHorz:
+    case qtfUnfoldCenterVert:
+    case qtfShrinkLeftDown:
+    case qtfShrinkLeftUp:
+    case qtfShrinkRightDown:
+    case qtfShrinkRightUp:
+    case qtfShrinkCenter:
+    case qtfUncoverCenterHorzIn:
+    case qtfUncoverCenterHorzOut:
+    case qtfUncoverCenterVertIn:
+    case qtfUncoverCenterVertOut: return true;
+    default: return false;
+    }
+}
+
+void TqelTransitionSteps::DissolveByRows(int64_t k) {
+    // A step reveals a square of S x S at (cx + g a, cy + g b) for each of its g cells (cx, cy) and every
+    // tile (a, b >= 0). Revealing copies the new picture onto the same place, so only the union of the
+    // squares matters, not their order or overlaps: it is revealed here row by row, left to right, which
+    // touches each row of both surfaces once instead of once per square.
+    const TqelRandPoints& t = *FRand;
+    const int64_t g = TqelRandPoints::GridSize, W = FW, H = FH;
+    const int64_t sw = std::min<int64_t>(FS, W), sh = std::min<int64_t>(FS, H); // visible square size
+    // Rows of a tile's squares, counted from the tile's top; rows at or beyond H are never visible.
+    const int64_t rows = std::min<int64_t>(g - 1 + sh, H);
+    // Per tile row: the columns cx of the squares that cover it, in a counting sort by row.
+    FCellStart.assign(static_cast<size_t>(rows + 1), 0);
+    const size_t first = static_cast<size_t>(g * k);
+    for (size_t p = first; p < first + size_t(g); ++p) {
+        const int64_t cy = t.CellY[p];
+        for (int64_t r = cy; r < std::min(cy + sh, rows); ++r) ++FCellStart[size_t(r) + 1];
+    }
+    for (size_t r = 0; r < size_t(rows); ++r) FCellStart[r + 1] += FCellStart[r];
+    FCellRows.resize(size_t(FCellStart[size_t(rows)]));
+    {
+        std::vector<int32_t> fill(FCellStart.begin(), FCellStart.end() - 1);
+        for (size_t p = first; p < first + size_t(g); ++p) {
+            const int64_t cy = t.CellY[p];
+            for (int64_t r = cy; r < std::min(cy + sh, rows); ++r)
+                FCellRows[size_t(fill[size_t(r)]++)] = t.CellX[p];
+        }
+    }
+    for (size_t r = 0; r < size_t(rows); ++r)
+        std::sort(FCellRows.begin() + FCellStart[r], FCellRows.begin() + FCellStart[r + 1]);
+
+    for (int64_t y = 0; y < H; ++y) {
+        FScratch.clear();
+        // Tiles whose squares reach row y: b = y / g and the ones above while their squares still reach.
+        for (int64_t b = y / g; b >= 0; --b) {
+            const int64_t r = y - g * b;
+            if (r >= rows) break;
+            const int32_t* cx = FCellRows.data() + FCellStart[size_t(r)];
+            const int32_t* cxEnd = FCellRows.data() + FCellStart[size_t(r) + 1];
+            if (cx == cxEnd) continue;
+            for (int64_t a = 0; g * a < W; ++a) {
+                for (const int32_t* c = cx; c != cxEnd; ++c) {
+                    const int64_t x0 = *c + g * a;
+                    if (x0 >= W) break;
+                    const int64_t x1 = std::min(x0 + sw, W);
+                    // Squares touching or overlapping the previous run extend it.
+                    if (!FScratch.empty() && x0 >= FScratch[FScratch.size() - 2] && x0 <= FScratch.back()) {
+                        FScratch.back() = std::max(FScratch.back(), x1);
+                    } else {
+                        FScratch.push_back(x0);
+                        FScratch.push_back(x1);
+                    }
+                }
+            }
+        }
+        if (FScratch.empty()) continue;
+        for (int64_t& x : FScratch) x += FDX; // rectangle -> destination coordinates
+        FReveal->CopyRowRuns(y + FDY, FScratch.data(), static_cast<int>(FScratch.size() / 2), -FDX, -FDY);
+    }
+}
+
 // ---- preparation ----------------------------------------------------------------------------------------
 
 void TqelTransitionSteps::PrepareFamily() {
@@ -817,6 +926,11 @@ void TqelTransitionSteps::DrawFamilyStep() {
         ++st.K;
         break;
     case qtfDissolve: {
+        if (RevealsDirect()) {
+            DissolveByRows(st.K);
+            ++st.K;
+            break;
+        }
         const TqelRandPoints& t = *FRand;
         const int64_t g = TqelRandPoints::GridSize;
         for (int64_t p = g * st.K; p < g * st.K + g; ++p) {
@@ -887,14 +1001,17 @@ void TqelTransitionSteps::DrawFamilyStep() {
     case qtfPourDown:
     case qtfPourRight: {
         const bool down = e == qtfPourDown;
+        FScratch.clear();
         for (int64_t q = st.P;; q -= S) {
             if (q < 0) q = 0;
             if (down)
                 ShiftedNew(0, q, 0, st.P, W, S);
             else
-                ShiftedNew(q, 0, st.P, 0, S, H);
+                FScratch.push_back(q);
             if (q == 0) break;
         }
+        // The band poured onto every column position: one pass over the rows.
+        if (!down) ShiftedNewColumns(FScratch, 0, S, H, st.P, 0);
         st.P -= S;
         break;
     }
@@ -903,14 +1020,16 @@ void TqelTransitionSteps::DrawFamilyStep() {
         const bool left = e == qtfPourLeft;
         const int64_t last = (left ? W : H) - S;
         const int64_t band = std::min(st.P, last);
+        FScratch.clear();
         for (int64_t q = band;; q += S) {
             if (q > last) q = last;
             if (left)
-                ShiftedNew(q, 0, band, 0, S, H);
+                FScratch.push_back(q);
             else
                 ShiftedNew(0, q, 0, band, W, S);
             if (q == last) break;
         }
+        if (left) ShiftedNewColumns(FScratch, 0, S, H, band, 0);
         st.P += S;
         break;
     }

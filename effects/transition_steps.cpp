@@ -8,6 +8,7 @@
 
 #include "effects/effect_tables.h"
 #include "platform/graphics/dib.h"
+#include "platform/graphics/region.h"
 
 namespace qel {
 
@@ -149,7 +150,16 @@ void TqelTransitionSteps::DrawStep(HDC dest, HDC source) {
     if (!HasMoreSteps()) return;
     FDest = dest;
     FSource = source;
+    // The families that copy many parts of the new picture set up the copies once for the step; the
+    // families that compose a whole frame in the work buffer draw it straight onto the destination. The
+    // batch keeps the destination locked for the whole step, so nobody sees half a step.
+    const bool composes = ComposesEveryStep() && FWorkDC;
+    if (FDirectPixels && dest && source && (ManyCopies() || composes)) FReveal.emplace(dest, source);
+    FComposing = composes && RevealsDirect();
+    FWorkOps.clear();
     DrawFamilyStep();
+    FComposing = false;
+    FReveal.reset();
     FDest = FSource = nullptr;
     ++FStepsDrawn;
 }
@@ -186,28 +196,70 @@ HDC TqelTransitionSteps::TargetDC(TTarget t) const {
     return t == tgtDest ? FDest : FWorkDC;
 }
 
+bool TqelTransitionSteps::ClipCopy(int64_t& dx, int64_t& dy, int64_t& w, int64_t& h, int64_t& sx,
+                                   int64_t& sy) const {
+    if (w <= 0 || h <= 0) return false;
+    // Clip the destination to the rectangle and the source to the picture (both W x H).
+    const int64_t ox = sx - dx, oy = sy - dy;
+    const int64_t x0 = std::max({dx, int64_t(0), -ox});
+    const int64_t y0 = std::max({dy, int64_t(0), -oy});
+    const int64_t x1 = std::min({dx + w, int64_t(FW), int64_t(FW) - ox});
+    const int64_t y1 = std::min({dy + h, int64_t(FH), int64_t(FH) - oy});
+    if (x1 <= x0 || y1 <= y0) return false;
+    dx = x0;
+    dy = y0;
+    w = x1 - x0;
+    h = y1 - y0;
+    sx = x0 + ox;
+    sy = y0 + oy;
+    return true;
+}
+
 void TqelTransitionSteps::Blt(TTarget target, int64_t dx, int64_t dy, int64_t w, int64_t h, TSource src,
                               int64_t sx, int64_t sy) {
-    if (w <= 0 || h <= 0) return;
+    if (!ClipCopy(dx, dy, w, h, sx, sy)) return;
+    if (FComposing && target == tgtWork) {
+        RecordCopy(dx, dy, w, h, src, sx, sy);
+        return;
+    }
+    if (FReveal && target == tgtDest && src == srcNew) {
+        FReveal->Copy(dx + FDX, dy + FDY, w, h, sx, sy);
+        return;
+    }
     HDC to = TargetDC(target);
     HDC from = SourceDC(src);
     if (!to || !from) return;
-    // Clip the destination to the rectangle and the source to the picture (both W x H).
-    const int64_t ox = sx - dx, oy = sy - dy;
-    int64_t x0 = std::max({dx, int64_t(0), -ox});
-    int64_t y0 = std::max({dy, int64_t(0), -oy});
-    int64_t x1 = std::min({dx + w, int64_t(FW), int64_t(FW) - ox});
-    int64_t y1 = std::min({dy + h, int64_t(FH), int64_t(FH) - oy});
-    if (x1 <= x0 || y1 <= y0) return;
     const int offX = target == tgtDest ? FDX : 0, offY = target == tgtDest ? FDY : 0;
-    BitBlt(to, int(x0) + offX, int(y0) + offY, int(x1 - x0), int(y1 - y0), from, int(x0 + ox), int(y0 + oy),
-           SRCCOPY);
+    BitBlt(to, int(dx) + offX, int(dy) + offY, int(w), int(h), from, int(sx), int(sy), SRCCOPY);
+}
+
+void TqelTransitionSteps::ShiftedNewColumns(const std::vector<int64_t>& xs, int64_t dy, int64_t w, int64_t h,
+                                            int64_t sx, int64_t sy) {
+    if (!RevealsDirect()) {
+        for (int64_t x : xs) ShiftedNew(x, dy, sx, sy, w, h);
+        return;
+    }
+    // All columns share their rows: after clipping, each keeps its own columns and the rows are common.
+    FColumns.clear();
+    int64_t rowY = 0, rowH = 0, rowSY = 0;
+    for (int64_t x : xs) {
+        int64_t cx = x, cy = dy, cw = w, ch = h, csx = sx, csy = sy;
+        if (!ClipCopy(cx, cy, cw, ch, csx, csy)) continue;
+        rowY = cy, rowH = ch, rowSY = csy;
+        FColumns.push_back({cx + FDX, cw, csx});
+    }
+    if (!FColumns.empty())
+        FReveal->CopyColumns(FColumns.data(), static_cast<int>(FColumns.size()), rowY + FDY, rowH, rowSY);
 }
 
 void TqelTransitionSteps::Stretch(TTarget target, int64_t x, int64_t y, int64_t w, int64_t h, TSource src,
                                   int sx, int sy, int sw, int sh) {
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
     if (x >= FW || y >= FH || x + w <= 0 || y + h <= 0) return; // nothing of it is visible
+    if (FComposing && target == tgtWork) {
+        RecordStretch(x, y, w, h, src, sx, sy, sw, sh);
+        return;
+    }
     HDC to = TargetDC(target);
     HDC from = SourceDC(src);
     if (!to || !from) return;
@@ -233,8 +285,87 @@ void TqelTransitionSteps::FillWork(TSource src) {
 }
 
 void TqelTransitionSteps::Present() {
+    if (FComposing) {
+        PresentComposed();
+        return;
+    }
     if (!FDest || !FWorkDC) return;
     BitBlt(FDest, FDX, FDY, FW, FH, FWorkDC, 0, 0, SRCCOPY);
+}
+
+// ---- composing straight onto the destination ----------------------------------------------------------
+
+void TqelTransitionSteps::RecordCopy(int64_t dx, int64_t dy, int64_t w, int64_t h, TSource src, int64_t sx,
+                                     int64_t sy) {
+    FWorkOps.push_back({false, src, dx, dy, w, h, sx, sy, 0, 0, 0, 0, dx, dy, dx + w, dy + h});
+}
+
+void TqelTransitionSteps::RecordStretch(int64_t x, int64_t y, int64_t w, int64_t h, TSource src, int sx,
+                                        int sy, int sw, int sh) {
+    // On the work buffer the stretch reaches every pixel of its rectangle within the buffer.
+    FWorkOps.push_back({true, src, x, y, w, h, 0, 0, sx, sy, sw, sh, std::max<int64_t>(x, 0),
+                        std::max<int64_t>(y, 0), std::min<int64_t>(x + w, FW), std::min<int64_t>(y + h, FH)});
+}
+
+void TqelTransitionSteps::PresentComposed() {
+    // Operations far outside the usual coordinate range are drawn the usual way, through the buffer, so
+    // that both ways never differ in how coordinates are limited.
+    constexpr int64_t kSafe = int64_t(1) << 26;
+    bool safe = true;
+    for (const TWorkOp& op : FWorkOps)
+        safe = safe && std::abs(op.X) < kSafe && std::abs(op.Y) < kSafe && op.W < kSafe && op.H < kSafe;
+    if (!safe) {
+        FComposing = false;
+        for (const TWorkOp& op : FWorkOps) {
+            if (op.Stretch)
+                Stretch(tgtWork, op.X, op.Y, op.W, op.H, op.Src, op.SSX, op.SSY, op.SSW, op.SSH);
+            else
+                Blt(tgtWork, op.X, op.Y, op.W, op.H, op.Src, op.SX, op.SY);
+        }
+        Present();
+        FComposing = true;
+        return;
+    }
+    // The buffer would show, at each pixel, the last operation that drew there: draw every operation
+    // only where no later one draws, latest first.
+    const TRegion all(TRect{0, 0, FW, FH});
+    TRegion covered;
+    for (size_t i = FWorkOps.size(); i-- > 0;) {
+        const TWorkOp& op = FWorkOps[i];
+        const TRegion area(TRect{int(op.VL), int(op.VT), int(op.VR), int(op.VB)});
+        if (area.IsEmpty()) continue;
+        TRegion part = TRegion::Combine(area, covered, TRegionOp::Diff);
+        for (const TRect& r : part.Rects()) DrawOpPart(op, r);
+        covered |= area;
+        if (covered == all) break;
+    }
+    FWorkOps.clear();
+}
+
+void TqelTransitionSteps::DrawOpPart(const TWorkOp& op, const TRect& part) {
+    HDC from = SourceDC(op.Src);
+    if (!FDest || !from) return;
+    if (!op.Stretch) {
+        const int64_t sx = part.Left + (op.SX - op.X), sy = part.Top + (op.SY - op.Y);
+        if (op.Src == srcNew && FReveal)
+            FReveal->Copy(part.Left + FDX, part.Top + FDY, part.Width(), part.Height(), sx, sy);
+        else
+            BitBlt(FDest, part.Left + FDX, part.Top + FDY, part.Width(), part.Height(), from, int(sx),
+                   int(sy), SRCCOPY);
+        return;
+    }
+    // The stretch of the whole rectangle, limited to this part: the same source pixel for each pixel.
+    if (part.Left == op.VL && part.Top == op.VT && part.Right == op.VR && part.Bottom == op.VB) {
+        Stretch(tgtDest, op.X, op.Y, op.W, op.H, op.Src, op.SSX, op.SSY, op.SSW, op.SSH);
+        return;
+    }
+    const int hadClip = GetClipRgn(FDest, FSavedClip);
+    IntersectClipRect(FDest, FDX + part.Left, FDY + part.Top, FDX + part.Right, FDY + part.Bottom);
+    const int oldMode = SetStretchBltMode(FDest, COLORONCOLOR);
+    StretchBlt(FDest, Coord(op.X + FDX), Coord(op.Y + FDY), Coord(op.W), Coord(op.H), from, op.SSX, op.SSY,
+               op.SSW, op.SSH, SRCCOPY);
+    if (oldMode > 0) SetStretchBltMode(FDest, oldMode);
+    SelectClipRgn(FDest, hadClip == 1 ? FSavedClip : nullptr);
 }
 
 void TqelTransitionSteps::ClippedReveal(const TPoint* points, int count) {

@@ -12,9 +12,11 @@
 // read from (0, 0) of the source DC with the same size. Nothing outside the rectangle is drawn.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "effects/transition_effects.h"
+#include "platform/graphics/copy_batch.h"
 #include "platform/graphics/gdi.h"
 
 namespace qel {
@@ -76,6 +78,12 @@ public:
     // runs build their own from a seeded generator). Set it before Prepare; it must outlive the steps.
     void UseRandPoints(const TqelRandPoints& table) { FRand = &table; }
 
+    // Whether steps that copy many small parts of the new picture copy them straight between the
+    // surfaces, with one set-up per step (the default), or as one transfer each. Both draw the same
+    // pixels; the second is the plain reference the first is tested against.
+    void SetDirectPixels(bool direct) { FDirectPixels = direct; }
+    bool DirectPixels() const { return FDirectPixels; }
+
     // Asked by the effects that stop growing once termination was requested (the thread installs it).
     void SetTerminatedQuery(std::function<bool()> query) { FTerminated = std::move(query); }
 
@@ -111,6 +119,16 @@ private:
     void Blt(TTarget target, int64_t dx, int64_t dy, int64_t w, int64_t h, TSource src, int64_t sx,
              int64_t sy);
     void Reveal(int64_t x, int64_t y, int64_t w, int64_t h) { Blt(tgtDest, x, y, w, h, srcNew, x, y); }
+    // Cuts a copy to the rectangle and the picture (both W x H); false when nothing of it remains.
+    bool ClipCopy(int64_t& dx, int64_t& dy, int64_t& w, int64_t& h, int64_t& sx, int64_t& sy) const;
+    // The same band of the new picture (sx, sy, w, h) shifted to several columns `xs` at row dy, in
+    // order (later copies cover earlier ones).
+    void ShiftedNewColumns(const std::vector<int64_t>& xs, int64_t dy, int64_t w, int64_t h, int64_t sx,
+                           int64_t sy);
+    // Dissolve step `k` revealing whole rows of the union of the step's cells (direct pixels only).
+    void DissolveByRows(int64_t k);
+    // Whether the current step copies straight between the destination and the new picture.
+    bool RevealsDirect() const { return FReveal.has_value() && FReveal->Direct(); }
     void ShiftedNew(int64_t dx, int64_t dy, int64_t sx, int64_t sy, int64_t w, int64_t h) {
         Blt(tgtDest, dx, dy, w, h, srcNew, sx, sy);
     }
@@ -135,6 +153,27 @@ private:
     void BlackFill();
     void Darken(TTarget target, int pattern);
 
+    // The families that copy many parts of the new picture per step.
+    bool ManyCopies() const;
+    // The families whose every step fills the work buffer, composes onto it and presents it.
+    bool ComposesEveryStep() const;
+
+    // While a step composes directly, what it draws onto the work buffer is recorded here and drawn at
+    // Present straight onto the destination, each pixel once: from the last operation that covers it.
+    struct TWorkOp {
+        bool Stretch;
+        TSource Src;
+        int64_t X, Y, W, H;     // copy: destination after clipping; stretch: the whole rectangle
+        int64_t SX, SY;         // copy: source position
+        int SSX, SSY, SSW, SSH; // stretch: source part
+        int64_t VL, VT, VR, VB; // the part of the rectangle the operation draws
+    };
+    void RecordCopy(int64_t dx, int64_t dy, int64_t w, int64_t h, TSource src, int64_t sx, int64_t sy);
+    void RecordStretch(int64_t x, int64_t y, int64_t w, int64_t h, TSource src, int sx, int sy, int sw,
+                       int sh);
+    void PresentComposed();
+    void DrawOpPart(const TWorkOp& op, const TRect& part);
+
     int FEffect;
     int FW, FH, FS, FT;
     int FDX = 0, FDY = 0;
@@ -143,6 +182,13 @@ private:
     int FStepsDrawn = 0;
     bool FPrepared = false;
     bool FDry = false; // counting steps: no buffers, nothing drawn
+    bool FDirectPixels = true;
+    std::optional<TCopyBatch> FReveal; // destination <- new picture, for the length of one step
+    std::vector<int64_t> FScratch;     // per-step lists (columns, runs)
+    std::vector<TCopyBatch::TColumn> FColumns;
+    std::vector<int32_t> FCellRows, FCellStart;
+    bool FComposing = false; // this step's work-buffer drawing is recorded (see TWorkOp)
+    std::vector<TWorkOp> FWorkOps;
     TqelEffectState FState;
     std::function<bool()> FTerminated;
 

@@ -148,6 +148,58 @@ inline void CopyPixels(uint32_t* d, const uint32_t* s, int n) {
     if (i < n) d[i] = s[i];
 }
 
+// A run of a scaled row: `Len` destination pixels from `Dst` on take consecutive source pixels from `Src`
+// (Fill false) or repeat source pixel `Src` (Fill true).
+struct TRun {
+    int Dst, Src, Len;
+    bool Fill;
+};
+
+// Splits a column map (destination index -> source column) into runs. Stops early and returns false
+// once the runs would be too many to pay off (more than a quarter of the pixels).
+bool BuildRuns(const uint32_t* map, int n, std::vector<TRun>& runs) {
+    runs.clear();
+    const size_t limit = size_t(n) / 4 + 1;
+    int i = 0;
+    while (i < n) {
+        int j = i + 1;
+        bool fill = false;
+        if (j < n && map[j] == map[i]) {
+            fill = true;
+            while (j < n && map[j] == map[i]) ++j;
+        } else {
+            while (j < n && map[j] == map[j - 1] + 1) ++j;
+        }
+        runs.push_back({i, int(map[i]), j - i, fill});
+        if (runs.size() > limit) return false;
+        i = j;
+    }
+    return true;
+}
+
+inline void ApplyRuns(uint32_t* d, const uint32_t* srow, const std::vector<TRun>& runs) {
+    for (const TRun& r : runs) {
+        if (r.Fill)
+            std::fill_n(d + r.Dst, r.Len, srow[r.Src]);
+        else
+            CopyPixels(d + r.Dst, srow + r.Src, r.Len);
+    }
+}
+
+// d[i] = s[map[i]] for a row of a scaled copy (the rows never overlap).
+inline void GatherPixels(uint32_t* __restrict d, const uint32_t* __restrict s, const uint32_t* __restrict map,
+                         int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const uint32_t a = s[map[i]], b = s[map[i + 1]], c = s[map[i + 2]], e = s[map[i + 3]];
+        d[i] = a;
+        d[i + 1] = b;
+        d[i + 2] = c;
+        d[i + 3] = e;
+    }
+    for (; i < n; ++i) d[i] = s[map[i]];
+}
+
 // Pixel value of a source pixel for colour-key comparisons.
 inline uint32_t RawPixel(const TDib& s, int x, int y) {
     return s.IsMono() ? (s.MonoRow(y)[x] ? 0xFFFFFFu : 0u) : (s.Row(y)[x] & 0xFFFFFFu);
@@ -270,6 +322,7 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
     const bool fastCopy =
         usesSrc && bp.Rop3 == 0xCC && !bp.Mask && !bp.HasKey && !combine && !dstMono && !src.Dib->IsMono();
     std::vector<uint32_t> xmap;
+    std::vector<TRun> xruns;
     clip.ForEachRectIn(visible, [&](const TRect& c) {
         const int n = c.Width();
         const uint32_t* mapPtr = nullptr;
@@ -293,6 +346,10 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
                             size_t(rowBytes) * size_t(c.Height()));
                 return;
             }
+            // A scaled row is mostly made of runs: consecutive source pixels (a slight shrink or a plain
+            // stretch) and repeated ones (an enlargement). Rows are then copied and filled run by run;
+            // maps with many short runs (strong shrinks) keep the per-pixel gather.
+            const bool useRuns = mapPtr && BuildRuns(mapPtr, n, xruns) && xruns.size() * 4 <= size_t(n);
             const uint32_t* prev = nullptr;
             int64_t lastRow = INT64_MIN;
             for (int y = c.Top; y < c.Bottom; ++y) {
@@ -304,8 +361,10 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
                     const uint32_t* srow = src.Dib->Row(int(sy - srcShiftY));
                     if (!mapPtr)
                         CopyPixels(d, srow + contiguousSx, n);
+                    else if (useRuns)
+                        ApplyRuns(d, srow, xruns);
                     else
-                        for (int i = 0; i < n; ++i) d[i] = srow[mapPtr[i]];
+                        GatherPixels(d, srow, mapPtr, n);
                 }
                 prev = d;
                 lastRow = sy;
