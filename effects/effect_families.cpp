@@ -103,8 +103,14 @@ bool TqelTransitionSteps::ManyCopies() const {
     }
 }
 
-bool TqelTransitionSteps::ComposesEveryStep() const {
+bool TqelTransitionSteps::ComposesFrames() const {
+    // Families that fill the buffer first, and families that cover it with their parts (squash and
+    // unsquash centre); a step that would leave part of the buffer as it was is drawn through it.
     switch (FEffect) {
+    case qtfSquashCenterHorz:
+    case qtfSquashCenterVert:
+    case qtfUnSquashCenterHorz:
+    case qtfUnSquashCenterVert:
     case qtfQuadUncover:
     case qtfQuadWipeOut:
     case qtfQuadFold:

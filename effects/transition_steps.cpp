@@ -153,7 +153,7 @@ void TqelTransitionSteps::DrawStep(HDC dest, HDC source) {
     // The families that copy many parts of the new picture set up the copies once for the step; the
     // families that compose a whole frame in the work buffer draw it straight onto the destination. The
     // batch keeps the destination locked for the whole step, so nobody sees half a step.
-    const bool composes = ComposesEveryStep() && FWorkDC;
+    const bool composes = ComposesFrames() && FWorkDC;
     if (FDirectPixels && dest && source && (ManyCopies() || composes)) FReveal.emplace(dest, source);
     FComposing = composes && RevealsDirect();
     FWorkOps.clear();
@@ -307,6 +307,15 @@ void TqelTransitionSteps::RecordStretch(int64_t x, int64_t y, int64_t w, int64_t
                         std::max<int64_t>(y, 0), std::min<int64_t>(x + w, FW), std::min<int64_t>(y + h, FH)});
 }
 
+void TqelTransitionSteps::ReplayOps(const std::vector<TWorkOp>& ops) {
+    for (const TWorkOp& op : ops) {
+        if (op.Stretch)
+            Stretch(tgtWork, op.X, op.Y, op.W, op.H, op.Src, op.SSX, op.SSY, op.SSW, op.SSH);
+        else
+            Blt(tgtWork, op.X, op.Y, op.W, op.H, op.Src, op.SX, op.SY);
+    }
+}
+
 void TqelTransitionSteps::PresentComposed() {
     // Operations far outside the usual coordinate range are drawn the usual way, through the buffer, so
     // that both ways never differ in how coordinates are limited.
@@ -314,32 +323,37 @@ void TqelTransitionSteps::PresentComposed() {
     bool safe = true;
     for (const TWorkOp& op : FWorkOps)
         safe = safe && std::abs(op.X) < kSafe && std::abs(op.Y) < kSafe && op.W < kSafe && op.H < kSafe;
-    if (!safe) {
-        FComposing = false;
-        for (const TWorkOp& op : FWorkOps) {
-            if (op.Stretch)
-                Stretch(tgtWork, op.X, op.Y, op.W, op.H, op.Src, op.SSX, op.SSY, op.SSW, op.SSH);
-            else
-                Blt(tgtWork, op.X, op.Y, op.W, op.H, op.Src, op.SX, op.SY);
-        }
-        Present();
-        FComposing = true;
-        return;
-    }
-    // The buffer would show, at each pixel, the last operation that drew there: draw every operation
-    // only where no later one draws, latest first.
+    // The parts of the frame each operation shows: where no later operation draws.
     const TRegion all(TRect{0, 0, FW, FH});
     TRegion covered;
-    for (size_t i = FWorkOps.size(); i-- > 0;) {
+    std::vector<std::pair<size_t, TRegion>> parts;
+    for (size_t i = FWorkOps.size(); safe && i-- > 0;) {
         const TWorkOp& op = FWorkOps[i];
         const TRegion area(TRect{int(op.VL), int(op.VT), int(op.VR), int(op.VB)});
         if (area.IsEmpty()) continue;
         TRegion part = TRegion::Combine(area, covered, TRegionOp::Diff);
-        for (const TRect& r : part.Rects()) DrawOpPart(op, r);
+        if (!part.IsEmpty()) parts.emplace_back(i, std::move(part));
         covered |= area;
         if (covered == all) break;
     }
+    if (!safe || !(covered == all)) {
+        // Where the step leaves pixels of the buffer as they were, the buffer itself is needed: bring it
+        // up to date (the last frame composed directly covered all of it) and draw the usual way.
+        FComposing = false;
+        if (FWorkStale) ReplayOps(FLastOps);
+        ReplayOps(FWorkOps);
+        Present();
+        FWorkStale = false;
+        FLastOps.clear();
+        FWorkOps.clear();
+        FComposing = true;
+        return;
+    }
+    for (const auto& [i, part] : parts)
+        for (const TRect& r : part.Rects()) DrawOpPart(FWorkOps[i], r);
+    FLastOps.swap(FWorkOps);
     FWorkOps.clear();
+    FWorkStale = true;
 }
 
 void TqelTransitionSteps::DrawOpPart(const TWorkOp& op, const TRect& part) {

@@ -155,8 +155,8 @@ private:
 
     // The families that copy many parts of the new picture per step.
     bool ManyCopies() const;
-    // The families whose every step fills the work buffer, composes onto it and presents it.
-    bool ComposesEveryStep() const;
+    // The families whose every step composes a frame in the work buffer and presents it.
+    bool ComposesFrames() const;
 
     // While a step composes directly, what it draws onto the work buffer is recorded here and drawn at
     // Present straight onto the destination, each pixel once: from the last operation that covers it.
@@ -172,6 +172,7 @@ private:
     void RecordStretch(int64_t x, int64_t y, int64_t w, int64_t h, TSource src, int sx, int sy, int sw,
                        int sh);
     void PresentComposed();
+    void ReplayOps(const std::vector<TWorkOp>& ops);
     void DrawOpPart(const TWorkOp& op, const TRect& part);
 
     int FEffect;
@@ -189,6 +190,8 @@ private:
     std::vector<int32_t> FCellRows, FCellStart;
     bool FComposing = false; // this step's work-buffer drawing is recorded (see TWorkOp)
     std::vector<TWorkOp> FWorkOps;
+    std::vector<TWorkOp> FLastOps; // the last frame composed directly (it covered the whole buffer)
+    bool FWorkStale = false;       // the work buffer does not hold that frame
     TqelEffectState FState;
     std::function<bool()> FTerminated;
 
