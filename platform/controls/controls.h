@@ -646,6 +646,8 @@ protected:
     void PaintHandler(TMessage& message);
     // Non-client insets of the window the control would create (border, caption, scroll bars).
     virtual TRect NonClientInsets() const;
+    // Extra non-client height above the client area that the style alone does not give (a menu bar).
+    virtual int NonClientExtraTop() const { return 0; }
     // Records the frame the window manager gave this window's style.
     void LearnInsets();
     bool IsControlMouseMsg(TMessage& message);

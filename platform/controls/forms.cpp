@@ -332,6 +332,7 @@ QEL_IMPLEMENT_CLASS(TForm, [](auto& c) {
              &TScrollingWinControl::SetHorzScrollBar);
     c.Object("Icon", &TCustomForm::GetIcon, &TCustomForm::SetIcon);
     c.Property("KeyPreview", &TCustomForm::GetKeyPreview, &TCustomForm::SetKeyPreview).Default(false);
+    c.Property("Menu", &TCustomForm::GetMenu, &TCustomForm::SetMenu);
     c.Property("PixelsPerInch", &TCustomForm::GetPixelsPerInch, &TCustomForm::SetPixelsPerInch);
     c.Property("Position", &TCustomForm::GetPosition, &TCustomForm::SetPosition).Default(poDesigned);
     c.Property("Scaled", &TCustomForm::GetScaled, &TCustomForm::SetScaled).Default(true);
@@ -440,6 +441,7 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
     if (operation != opRemove) return;
     if (component == FActiveControl) FActiveControl = nullptr;
     if (component == FFocusedControl) FFocusedControl = nullptr;
+    if (component == FMenu) SetMenu(nullptr);
     if (component == FLastActiveControl) FLastActiveControl = nullptr;
 }
 
@@ -503,6 +505,40 @@ void TCustomForm::SetVisibleProp(bool v) {
         Show();
     else
         Hide();
+}
+
+void TCustomForm::SetMenu(TMainMenu* v) {
+    if (v == FMenu) return;
+    if (FMenu) RemoveFreeNotification(FMenu);
+    FMenu = v;
+    if (v) FreeNotification(v);
+    MenuBarChanged();
+}
+
+int TCustomForm::NonClientExtraTop() const {
+    return FMenuBarHeight;
+}
+
+void TCustomForm::MenuBarChanged() {
+    // Embedded forms show no bar of their own.
+    int h = FMenu && !FParent && !FParentWindow && FBorderStyle != bsNone ? MenuBarHeight(FMenu) : 0;
+    if (h == FMenuBarHeight) {
+        if (FHandle) RedrawWindow(FHandle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+        return;
+    }
+    int delta = h - FMenuBarHeight;
+    TRect client = GetClientRect();
+    FMenuBarHeight = h;
+    if (FHandle) {
+        // The frame grows by the bar and the client area keeps its size.
+        SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetBounds(FLeft, FTop, FWidth, FHeight + delta);
+        if (GetClientRect().Height() != client.Height())
+            SetBounds(FLeft, FTop, FWidth, FHeight + client.Height() - GetClientRect().Height());
+    } else {
+        DoSetBounds(FLeft, FTop, FWidth, FHeight + delta);
+    }
 }
 
 void TCustomForm::SetWindowState(TWindowState v) {
@@ -842,6 +878,52 @@ void TCustomForm::Dispatch(TMessage& m) {
         default: DefaultHandler(m); return;
         }
     case CM_RELEASE: Application->QueueRelease(this); return;
+    case WM_NCCALCSIZE:
+        TScrollingWinControl::Dispatch(m);
+        if (FMenuBarHeight && m.LParam) {
+            // The menu bar sits between the caption and the client area.
+            TRect& r = m.WParam ? reinterpret_cast<NCCALCSIZE_PARAMS*>(m.LParam)->rgrc[0]
+                                : *reinterpret_cast<TRect*>(m.LParam);
+            r.Top = std::min(r.Top + FMenuBarHeight, r.Bottom);
+        }
+        return;
+    case WM_NCPAINT:
+        TScrollingWinControl::Dispatch(m);
+        if (FMenuBarHeight && FHandle) {
+            HDC dc = GetWindowDC(FHandle);
+            PaintMenuBar(this, dc);
+            ReleaseDC(FHandle, dc);
+        }
+        return;
+    case WM_NCHITTEST:
+        TScrollingWinControl::Dispatch(m);
+        if (FMenuBarHeight && MenuBarRect(this).Contains({LParamX(m.LParam), LParamY(m.LParam)}))
+            m.Result = HTMENU;
+        return;
+    case WM_NCLBUTTONDOWN:
+        if (m.WParam == HTMENU && FMenu) {
+            TPoint p{LParamX(m.LParam), LParamY(m.LParam)};
+            if (TMenuItem* item = MenuBarItemAt(this, p)) TrackMenuBar(this, item, false);
+            return;
+        }
+        TScrollingWinControl::Dispatch(m);
+        return;
+    case CM_DIALOGCHAR:
+        // Alt with the accelerator of a bar item opens it before the controls see the character.
+        if (FMenu && FMenuBarHeight && (m.LParam & AltKeyData)) {
+            TMenuItem* items = FMenu->GetItems();
+            for (int i = 0; i < items->Count(); ++i) {
+                TMenuItem* it = items->Items(i);
+                if (it->GetVisible() && it->GetEnabled() &&
+                    IsAccel(static_cast<uint32_t>(m.WParam), it->GetCaption())) {
+                    m.Result = 1;
+                    TrackMenuBar(this, it, true);
+                    return;
+                }
+            }
+        }
+        TScrollingWinControl::Dispatch(m);
+        return;
     case WM_SETFOCUS:
         if (FActiveControl && FActiveControl != this && FActiveControl->CanFocus() &&
             FActiveControl->HandleAllocated()) {

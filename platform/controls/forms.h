@@ -170,6 +170,11 @@ class TCustomForm : public TScrollingWinControl {
     void SetModalResult(int v) { FModalResult = v; }
     bool GetKeyPreview() const { return FKeyPreview; }
     void SetKeyPreview(bool v) { FKeyPreview = v; }
+    // The menu bar; the window keeps its client size when a menu comes or goes.
+    TMainMenu* GetMenu() const { return FMenu; }
+    void SetMenu(TMainMenu* v);
+    // The bar's items changed: redraw it, resizing the frame when its height changed.
+    void MenuBarChanged();
     int GetPixelsPerInch() const { return FPixelsPerInch; }
     void SetPixelsPerInch(int v);
     bool GetScaled() const { return FScaled; }
@@ -227,6 +232,9 @@ protected:
     void SetActive(bool active);
     bool DialogKey(TMessage& message);
 
+    int NonClientExtraTop() const override;
+    TMainMenu* FMenu = nullptr;
+    int FMenuBarHeight = 0;
     TWinControl* FActiveControl = nullptr;
     TWinControl* FFocusedControl = nullptr;
     TWinControl* FLastActiveControl = nullptr;

@@ -393,10 +393,6 @@ void TMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
     OnChange(sender);
 }
 
-// ---- TMainMenu -----------------------------------------------------------------------------------------
-
-QEL_IMPLEMENT_CLASS(TMainMenu)
-
 // ---- menu windows and tracking -------------------------------------------------------------------------
 
 namespace {
@@ -413,6 +409,11 @@ struct TTracker {
     TMenuItem* Chosen = nullptr;
     bool Done = false;
     HHOOK Hook = nullptr;
+    // A drop-down of a form's menu bar: Left and Right, or the mouse over another bar item, move on.
+    TCustomForm* BarForm = nullptr;
+    TMenuItem* BarItem = nullptr;
+    int Switch = 0;
+    TMenuItem* SwitchTo = nullptr;
 };
 TTracker* GTracker = nullptr;
 HHOOK GMenuHook = nullptr;
@@ -531,10 +532,20 @@ void HandleKey(uint16_t key) {
         MoveSelection(w, -1);
         return;
     case VK_RIGHT:
-        if (HasSubItems(item)) OpenSubMenu(level, true);
+        if (HasSubItems(item))
+            OpenSubMenu(level, true);
+        else if (t.BarForm) {
+            t.Switch = 1;
+            t.Done = true;
+        }
         return;
     case VK_LEFT:
-        if (level > 0) CloseFrom(level);
+        if (level > 0)
+            CloseFrom(level);
+        else if (t.BarForm) {
+            t.Switch = -1;
+            t.Done = true;
+        }
         return;
     case VK_ESCAPE:
         if (level > 0)
@@ -579,6 +590,19 @@ void HandleKey(uint16_t key) {
 void HandleMouse(UINT msg, TPoint screen) {
     TTracker& t = *GTracker;
     int level = WindowAt(screen);
+    if (level < 0 && t.BarForm) {
+        // Over the form's bar: another item opens instead, the open one closes on a press.
+        if (TMenuItem* bi = MenuBarItemAt(t.BarForm, screen)) {
+            bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN;
+            if (bi != t.BarItem && (press || msg == WM_MOUSEMOVE)) {
+                t.SwitchTo = bi;
+                t.Done = true;
+            } else if (press) {
+                Cancel();
+            }
+            return;
+        }
+    }
     if (level < 0) {
         // A press outside every menu window dismisses the menu (and is not passed on).
         if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) Cancel();
@@ -608,7 +632,7 @@ void HandleMouse(UINT msg, TPoint screen) {
     }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
-        if (msg == WM_RBUTTONUP && t.Menu->GetTrackButton() != tbRightButton) return;
+        if (msg == WM_RBUTTONUP && (!t.Menu || t.Menu->GetTrackButton() != tbRightButton)) return;
         if (item && Selectable(item) && !HasSubItems(item)) Choose(item);
         return;
     default: return;
@@ -883,75 +907,284 @@ void TPopupMenu::CloseMenu() {
     if (GTracker && GTracker->Menu == this) GTracker->Done = true;
 }
 
-void TPopupMenu::Popup(int x, int y) {
-    if (GTracker) return; // one menu at a time
-    DoPopup(this);
-    if (!HasSubItems(FItems.get())) return;
+namespace {
+
+// Shows `items` at a screen point and tracks the menu until it closes; returns the chosen item (the
+// caller runs it once everything is closed).
+TMenuItem* RunTracker(TTracker& tracker, TMenuItem* items, TPoint at, TPopupAlignment alignment,
+                      bool selectFirst) {
     EnsureApplication();
     if (HWND cap = GetCapture()) {
         SendMessage(cap, WM_CANCELMODE, 0, 0);
         ReleaseCapture();
     }
-    TTracker tracker;
-    tracker.Menu = this;
     GTracker = &tracker;
-    FTracking = true;
-    TMenuItem* chosen = nullptr;
     HWND captureWindow = nullptr;
+    auto finish = [&] {
+        if (tracker.Hook) UnhookWindowsHookEx(tracker.Hook);
+        tracker.Hook = nullptr;
+        GMenuHook = nullptr;
+        if (GetCapture() && GetCapture() == captureWindow) ReleaseCapture();
+        tracker.Windows.clear();
+        GTracker = nullptr;
+    };
     try {
-        auto w = std::make_unique<TMenuWindow>(nullptr, FItems.get());
+        auto w = std::make_unique<TMenuWindow>(nullptr, items);
         w->SetFont(Screen->GetMenuFont());
         w->Layout();
-        w->ShowAt({x, y}, FAlignment);
+        w->ShowAt(at, alignment);
         captureWindow = w->Handle();
         tracker.Windows.push_back(std::move(w));
+        if (selectFirst) MoveSelection(tracker.Windows.front().get(), 1);
         SetCapture(captureWindow);
         tracker.Hook = SetWindowsHookEx(WH_GETMESSAGE, THookMethod(&MenuMessageHook));
         GMenuHook = tracker.Hook;
         Application->EnterModal();
-        if (Application->GetOnModalBegin()) {
-            Application->ProcessMessages();
-            if (!tracker.Done) Application->GetOnModalBegin()(tracker.Windows.front().get());
-        }
-        while (!tracker.Done) {
-            if (Application->Terminated()) break;
-            if (!Application->ProcessMessage()) {
-                if (!Application->InputCanArrive()) {
-                    // Nothing can ever answer this menu (scripted runs): dismiss it instead of hanging.
-                    Application->NoteAbandonedModal();
-                    break;
+        try {
+            if (Application->GetOnModalBegin()) {
+                Application->ProcessMessages();
+                if (!tracker.Done) Application->GetOnModalBegin()(tracker.Windows.front().get());
+            }
+            while (!tracker.Done) {
+                if (Application->Terminated()) break;
+                if (!Application->ProcessMessage()) {
+                    if (!Application->InputCanArrive()) {
+                        // Nothing can ever answer this menu (scripted runs): dismiss it instead of hanging.
+                        Application->NoteAbandonedModal();
+                        break;
+                    }
+                    Application->HandleMessage();
                 }
-                Application->HandleMessage();
-            }
-            if (GetCapture() != captureWindow && !tracker.Done) {
                 // Someone else took the mouse: the menu closes.
-                break;
+                if (GetCapture() != captureWindow && !tracker.Done) break;
             }
+        } catch (...) {
+            Application->LeaveModal();
+            throw;
         }
         Application->LeaveModal();
-        chosen = tracker.Chosen;
     } catch (...) {
-        if (tracker.Hook) UnhookWindowsHookEx(tracker.Hook);
-        if (GetCapture()) ReleaseCapture();
-        tracker.Windows.clear();
-        GTracker = nullptr;
+        finish();
+        throw;
+    }
+    finish();
+    Application->SetHint("");
+    return tracker.Done ? tracker.Chosen : nullptr;
+}
+
+void RunChosen(TMenuItem* chosen) {
+    if (!chosen) return;
+    try {
+        chosen->Click();
+    } catch (...) {
+        Application->HandleException(chosen);
+    }
+}
+
+TMenuItem* GBarOpen = nullptr;
+
+} // namespace
+
+void TPopupMenu::Popup(int x, int y) {
+    if (GTracker) return; // one menu at a time
+    DoPopup(this);
+    if (!HasSubItems(FItems.get())) return;
+    TTracker tracker;
+    tracker.Menu = this;
+    FTracking = true;
+    TMenuItem* chosen = nullptr;
+    try {
+        chosen = RunTracker(tracker, FItems.get(), {x, y}, FAlignment, false);
+    } catch (...) {
         FTracking = false;
         throw;
     }
-    if (tracker.Hook) UnhookWindowsHookEx(tracker.Hook);
-    if (GetCapture() && GetCapture() == captureWindow) ReleaseCapture();
-    tracker.Windows.clear();
-    GTracker = nullptr;
     FTracking = false;
-    Application->SetHint("");
     // The chosen item runs once the menu is gone (it may show forms, or free the menu).
-    if (chosen && tracker.Menu) {
-        try {
-            chosen->Click();
-        } catch (...) {
-            Application->HandleException(chosen);
+    if (tracker.Menu) RunChosen(chosen);
+}
+
+// ---- main menus and form menu bars ---------------------------------------------------------------------
+
+QEL_IMPLEMENT_CLASS(TMainMenu)
+
+void TMainMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
+    TMenu::MenuChanged(sender, source, rebuild);
+    if (!Screen) return;
+    for (int i = 0; i < Screen->FormCount(); ++i)
+        if (Screen->Forms(i)->GetMenu() == this) Screen->Forms(i)->MenuBarChanged();
+}
+
+namespace {
+
+constexpr int BarItemPadding = 7;
+
+std::vector<TMenuItem*> BarItems(const TMainMenu* menu) {
+    std::vector<TMenuItem*> r;
+    if (!menu) return r;
+    TMenuItem* items = menu->GetItems();
+    for (int i = 0; i < items->Count(); ++i)
+        if (items->Items(i)->GetVisible() && !items->Items(i)->IsLine()) r.push_back(items->Items(i));
+    return r;
+}
+
+// Item rectangles relative to the bar's top-left corner.
+std::vector<TRect> BarLayout(const std::vector<TMenuItem*>& items, int height) {
+    std::vector<TRect> r;
+    HDC dc = GetDC(nullptr);
+    TCanvas c;
+    c.SetHandle(dc);
+    c.GetFont()->Assign(Screen->GetMenuFont());
+    int x = 2;
+    for (TMenuItem* it : items) {
+        int w = c.TextWidth(StripHotkey(it->GetCaption())) + 2 * BarItemPadding;
+        r.push_back({x, 1, x + w, height - 1});
+        x += w;
+    }
+    c.SetHandle(nullptr);
+    ReleaseDC(nullptr, dc);
+    return r;
+}
+
+} // namespace
+
+int MenuBarHeight(const TMainMenu* menu) {
+    if (BarItems(menu).empty()) return 0;
+    HDC dc = GetDC(nullptr);
+    TCanvas c;
+    c.SetHandle(dc);
+    c.GetFont()->Assign(Screen->GetMenuFont());
+    int h = std::max(19, c.TextHeight("Wg") + 6);
+    c.SetHandle(nullptr);
+    ReleaseDC(nullptr, dc);
+    return h;
+}
+
+TRect MenuBarRect(TCustomForm* form) {
+    if (!form || !form->GetMenu() || !form->HandleAllocated()) return {};
+    int h = MenuBarHeight(form->GetMenu());
+    if (!h) return {};
+    TPoint o = form->ClientToScreen({0, 0});
+    return {o.X, o.Y - h, o.X + form->GetClientWidth(), o.Y};
+}
+
+TRect MenuBarItemRect(TCustomForm* form, const TMenuItem* item) {
+    TRect bar = MenuBarRect(form);
+    if (bar.IsEmpty()) return {};
+    auto items = BarItems(form->GetMenu());
+    auto rects = BarLayout(items, bar.Height());
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i] == item) return OffsetRect(rects[i], bar.Left, bar.Top);
+    return {};
+}
+
+TMenuItem* MenuBarItemAt(TCustomForm* form, TPoint screen) {
+    TRect bar = MenuBarRect(form);
+    if (!bar.Contains(screen)) return nullptr;
+    auto items = BarItems(form->GetMenu());
+    auto rects = BarLayout(items, bar.Height());
+    for (size_t i = 0; i < items.size(); ++i)
+        if (OffsetRect(rects[i], bar.Left, bar.Top).Contains(screen)) return items[i];
+    return nullptr;
+}
+
+TMenuItem* OpenMenuBarItem() {
+    return GBarOpen;
+}
+
+void PaintMenuBar(TCustomForm* form, HDC dc) {
+    TRect bar = MenuBarRect(form);
+    if (bar.IsEmpty()) return;
+    TRect wr;
+    GetWindowRect(form->Handle(), &wr);
+    TRect local = OffsetRect(bar, -wr.Left, -wr.Top);
+    TCanvas c;
+    c.SetHandle(dc);
+    c.GetBrush()->SetColor(clMenu);
+    c.FillRect(local);
+    c.GetFont()->Assign(Screen->GetMenuFont());
+    c.RequiredState(TCanvasState{csHandleValid, csFontValid});
+    SetBkMode(dc, TRANSPARENT);
+    auto items = BarItems(form->GetMenu());
+    auto rects = BarLayout(items, local.Height());
+    for (size_t i = 0; i < items.size(); ++i) {
+        TRect r = OffsetRect(rects[i], local.Left, local.Top);
+        if (r.Left >= local.Right) break;
+        bool open = items[i] == GBarOpen;
+        if (open) {
+            // The open item looks pressed.
+            TRect e = r;
+            DrawEdge(dc, &e, BDR_SUNKENOUTER, BF_RECT);
+        }
+        TRect t = open ? OffsetRect(r, 1, 1) : r;
+        auto draw = [&](TRect tr, TColor colour) {
+            SetTextColor(dc, ColorToColorRef(colour));
+            DrawText(dc, items[i]->GetCaption(), &tr, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        };
+        if (items[i]->GetEnabled()) {
+            draw(t, clMenuText);
+        } else {
+            draw(OffsetRect(t, 1, 1), clBtnHighlight);
+            draw(t, clBtnShadow);
         }
     }
+    c.SetHandle(nullptr);
+}
+
+void TrackMenuBar(TCustomForm* form, TMenuItem* item, bool keyboard) {
+    if (GTracker || !form || !item || !form->GetMenu()) return;
+    TMenuItem* chosen = nullptr;
+    bool alive = true;
+    // Notice the form going away while its menu is open.
+    auto redraw = [&] {
+        if (alive && form->HandleAllocated())
+            RedrawWindow(form->Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    };
+    while (item) {
+        if (!item->GetEnabled()) break;
+        if (!HasSubItems(item)) {
+            // A command on the bar itself.
+            chosen = item;
+            break;
+        }
+        item->Click(); // the item hears of its drop-down opening (it may update the items)
+        GBarOpen = item;
+        redraw();
+        TTracker tracker;
+        tracker.BarForm = form;
+        tracker.BarItem = item;
+        TRect r = MenuBarItemRect(form, item);
+        TMenuItem* got = nullptr;
+        try {
+            got = RunTracker(tracker, item, {r.Left, r.Bottom}, paLeft, keyboard);
+        } catch (...) {
+            GBarOpen = nullptr;
+            redraw();
+            throw;
+        }
+        GBarOpen = nullptr;
+        if (got) {
+            chosen = got;
+            break;
+        }
+        TMenuItem* next = nullptr;
+        if (tracker.SwitchTo) {
+            next = tracker.SwitchTo;
+        } else if (tracker.Switch) {
+            auto items = BarItems(form->GetMenu());
+            auto it = std::find(items.begin(), items.end(), item);
+            if (it != items.end() && !items.empty()) {
+                int n = static_cast<int>(items.size());
+                int idx = static_cast<int>(it - items.begin());
+                next = items[static_cast<size_t>((idx + tracker.Switch + n) % n)];
+            }
+            keyboard = true;
+        }
+        item = next;
+    }
+    GBarOpen = nullptr;
+    redraw();
+    RunChosen(chosen);
 }
 
 // ---- controls' pop-up menus -----------------------------------------------------------------------------
@@ -985,6 +1218,15 @@ bool IsPopupMenuKey(TControl* control, uint32_t msg, uint16_t key, intptr_t keyD
         m->GetOnPopup()(m);
         if (m->IsShortCut(msg, key, keyData)) return true;
     }
+    return false;
+}
+
+bool IsMenuKey(TControl* control, uint32_t msg, uint16_t key, intptr_t keyData) {
+    if (IsPopupMenuKey(control, msg, key, keyData)) return true;
+    for (TControl* c = control; c; c = c->GetParent())
+        if (auto* f = dynamic_cast<TCustomForm*>(c);
+            f && f->GetMenu() && f->GetMenu()->IsShortCut(msg, key, keyData))
+            return true;
     return false;
 }
 

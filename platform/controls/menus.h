@@ -173,9 +173,13 @@ protected:
     int FDesignLeft = 0, FDesignTop = 0;
 };
 
+// The menu bar of a form (the form's Menu): drawn above the client area, opened by a click or by
+// Alt with an item's accelerator, its shortcuts run while any control of the form has the focus.
 class TMainMenu : public TMenu {
     QEL_CLASS(TMainMenu, TMenu)
     explicit TMainMenu(TComponent* owner) : TMenu(owner) {}
+    // Forms showing the menu redraw (or resize) their bar.
+    void MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) override;
 };
 
 // A pop-up menu: the control's PopupMenu slot, shown by a right click or the context-menu key.
@@ -250,5 +254,23 @@ TPopupMenu* TrackedPopupMenu();
 
 // Runs the popup menu shortcuts of `control` and its parents for a key message; true when an item ran.
 bool IsPopupMenuKey(TControl* control, uint32_t msg, uint16_t key, intptr_t keyData);
+// As IsPopupMenuKey, then the main menus of the forms around the control.
+bool IsMenuKey(TControl* control, uint32_t msg, uint16_t key, intptr_t keyData);
+
+// ---- menu bars of forms ----
+// The height of the bar a main menu needs (0 without visible items).
+int MenuBarHeight(const TMainMenu* menu);
+// The bar of a shown form in screen coordinates (empty without a menu).
+TRect MenuBarRect(TCustomForm* form);
+// The rectangle of a top-level item on a form's bar (screen coordinates), and the item at a point.
+TRect MenuBarItemRect(TCustomForm* form, const TMenuItem* item);
+TMenuItem* MenuBarItemAt(TCustomForm* form, TPoint screen);
+// The bar item whose drop-down is open now, or nullptr.
+TMenuItem* OpenMenuBarItem();
+// Draws a form's bar into its window DC (window coordinates).
+void PaintMenuBar(TCustomForm* form, HDC windowDC);
+// Opens a bar item (its drop-down, or runs an item without sub-items) and tracks until the menu
+// closes; Left and Right move along the bar.
+void TrackMenuBar(TCustomForm* form, TMenuItem* item, bool keyboard);
 
 } // namespace qel

@@ -559,6 +559,7 @@ TRect TWinControl::NonClientInsets() const {
     TRect in = it != LearntInsets().end() ? it->second : EstimateInsets(params.Style, params.ExStyle);
     if (FScrollV.Visible) in.Right += GetSystemMetrics(SM_CXVSCROLL);
     if (FScrollH.Visible) in.Bottom += GetSystemMetrics(SM_CYHSCROLL);
+    in.Top += NonClientExtraTop();
     return in;
 }
 
@@ -569,7 +570,8 @@ void TWinControl::LearnInsets() {
     ::qel::GetClientRect(FHandle, &cr);
     TPoint o{0, 0};
     ::qel::ClientToScreen(FHandle, &o);
-    TRect in{o.X - wr.Left, o.Y - wr.Top, wr.Right - (o.X + cr.Width()), wr.Bottom - (o.Y + cr.Height())};
+    TRect in{o.X - wr.Left, o.Y - wr.Top - NonClientExtraTop(), wr.Right - (o.X + cr.Width()),
+             wr.Bottom - (o.Y + cr.Height())};
     if (in.Left < 0 || in.Top < 0 || in.Right < 0 || in.Bottom < 0) return;
     DWORD style = static_cast<DWORD>(GetWindowLongPtr(FHandle, GWL_STYLE));
     DWORD ex = static_cast<DWORD>(GetWindowLongPtr(FHandle, GWL_EXSTYLE));
@@ -795,8 +797,8 @@ void TWinControl::Dispatch(TMessage& m) {
         m.Result = 1;
         uint16_t key = static_cast<uint16_t>(m.WParam);
         if (Perform(CM_CHILDKEY, key, reinterpret_cast<intptr_t>(this)) != 0) return;
-        // Shortcuts of the pop-up menus of this control and its parents.
-        if (IsPopupMenuKey(this, m.Msg == CN_KEYDOWN ? WM_KEYDOWN : WM_SYSKEYDOWN, key, m.LParam)) return;
+        // Shortcuts of the pop-up menus of this control and its parents, then of the form's main menu.
+        if (IsMenuKey(this, m.Msg == CN_KEYDOWN ? WM_KEYDOWN : WM_SYSKEYDOWN, key, m.LParam)) return;
         if (IsDialogKey(this, key)) {
             TCustomForm* f = GetParentForm(this);
             if (f && f->Perform(CM_DIALOGKEY, key, m.LParam) != 0) return;

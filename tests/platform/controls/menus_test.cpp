@@ -350,6 +350,164 @@ TEST_F(PopupFixture, NothingToAnswerTheMenuDismissesIt) {
     EXPECT_TRUE(OpenMenuWindows().empty());
 }
 
+struct MainMenuFixture : ControlsTest {
+    TForm* Form = nullptr;
+    TMainMenu* Menu = nullptr;
+    TMenuItem *File = nullptr, *Open = nullptr, *Exit = nullptr, *Edit = nullptr, *Undo = nullptr,
+              *Help = nullptr;
+    std::vector<std::string> Clicks;
+    void SetUp() override {
+        ControlsTest::SetUp();
+        Form = NewForm();
+        Form->SetBounds(100, 100, 400, 300);
+        Form->Show();
+        ProcessMessages();
+        Menu = new TMainMenu(Form);
+        File = NewItem(Form, "&File");
+        Open = NewItem(Form, "&Open...", ShortCut('O', {ssCtrl}));
+        Exit = NewItem(Form, "E&xit");
+        File->Add(Open);
+        File->Add(NewItem(Form, "-"));
+        File->Add(Exit);
+        Edit = NewItem(Form, "&Edit");
+        Undo = NewItem(Form, "&Undo", ShortCut('Z', {ssCtrl}));
+        Edit->Add(Undo);
+        Help = NewItem(Form, "&Help");
+        for (TMenuItem* i : {File, Edit, Help}) Menu->GetItems()->Add(i);
+        for (TMenuItem* i : {Open, Exit, Undo, Help}) {
+            std::string name = StripHotkey(i->GetCaption());
+            i->SetOnClick(TNotifyEvent([this, name](TObject*) { Clicks.push_back(name); }));
+        }
+    }
+    TPoint BarPoint(TMenuItem* item) {
+        TRect r = MenuBarItemRect(Form, item);
+        return {r.Left + r.Width() / 2, r.Top + r.Height() / 2};
+    }
+};
+
+TEST_F(MainMenuFixture, TheBarSitsAboveTheClientAreaWhichKeepsItsSize) {
+    int clientHeight = Form->GetClientHeight();
+    int height = Form->GetHeight();
+    Form->SetMenu(Menu);
+    ProcessMessages();
+    int bar = MenuBarHeight(Menu);
+    EXPECT_GE(bar, 19);
+    EXPECT_EQ(Form->GetClientHeight(), clientHeight);
+    EXPECT_EQ(Form->GetHeight(), height + bar);
+    TRect r = MenuBarRect(Form);
+    EXPECT_EQ(r.Bottom, Form->ClientToScreen({0, 0}).Y);
+    EXPECT_EQ(r.Height(), bar);
+    // Menu colour with the captions drawn on it, hit-tested as the menu.
+    TPoint p = BarPoint(File);
+    EXPECT_EQ(GetScreenSurface()->GetPixel(r.Right - 3, r.Top + 3), 0xC0C0C0u);
+    bool text = false;
+    TRect fr = MenuBarItemRect(Form, File);
+    for (int y = fr.Top; y < fr.Bottom; ++y)
+        for (int x = fr.Left; x < fr.Right; ++x) text = text || GetScreenSurface()->GetPixel(x, y) == 0;
+    EXPECT_TRUE(text);
+    EXPECT_EQ(SendMessage(Form->Handle(), WM_NCHITTEST, 0, PointToLParam(p.X, p.Y)), HTMENU);
+    EXPECT_EQ(MenuBarItemAt(Form, BarPoint(Edit)), Edit);
+    // The bar goes with the menu; the client area stays.
+    Form->SetMenu(nullptr);
+    EXPECT_EQ(Form->GetClientHeight(), clientHeight);
+    EXPECT_EQ(Form->GetHeight(), height);
+}
+
+TEST_F(MainMenuFixture, ClicksAndKeysOpenTheBarsDropDowns) {
+    Form->SetMenu(Menu);
+    ProcessMessages();
+    using Step = std::function<void(MainMenuFixture&)>;
+    struct Case {
+        const char* name;
+        Step open;
+        std::vector<Step> dropDowns; // one script for each drop-down that opens, in order
+        std::vector<std::string> clicks;
+    };
+    auto clickFile = [](MainMenuFixture& f) {
+        TPoint p = f.BarPoint(f.File);
+        Input::Click(p.X, p.Y);
+        f.ProcessMessages();
+    };
+    const Case cases[] = {
+        {"click File, then Open",
+         clickFile,
+         {[](MainMenuFixture& f) {
+             ASSERT_EQ(OpenMenuWindows().size(), 1u);
+             TMenuWindow* w = OpenMenuWindows()[0];
+             EXPECT_EQ(w->MenuItems(), f.File);
+             EXPECT_EQ(OpenMenuBarItem(), f.File);
+             TRect r = MenuBarItemRect(f.Form, f.File);
+             EXPECT_EQ(w->GetLeft(), r.Left);
+             EXPECT_EQ(w->GetTop(), r.Bottom);
+             f.SaveSnapshot(f.SnapshotPath("main_menu.png"));
+             TRect o = w->ItemRect(f.Open);
+             TPoint q = w->ClientToScreen({o.Left + 20, o.Top + 5});
+             Input::Click(q.X, q.Y);
+             f.ProcessMessages();
+         }},
+         {"Open..."}},
+        {"Alt+E, Left and Right move along the bar",
+         [](MainMenuFixture& f) { f.AltKey('e'); },
+         {[](MainMenuFixture& f) {
+              ASSERT_EQ(OpenMenuWindows().size(), 1u);
+              EXPECT_EQ(OpenMenuWindows()[0]->MenuItems(), f.Edit);
+              EXPECT_EQ(OpenMenuWindows()[0]->GetSelected(), 0);
+              f.PressKey(VK_LEFT);
+          },
+          [](MainMenuFixture& f) {
+              EXPECT_EQ(OpenMenuWindows()[0]->MenuItems(), f.File);
+              f.PressKey(VK_RIGHT);
+          },
+          [](MainMenuFixture& f) {
+              EXPECT_EQ(OpenMenuWindows()[0]->MenuItems(), f.Edit);
+              f.PressKey(VK_RETURN);
+          }},
+         {"Undo"}},
+        {"Right from the last drop-down runs the bar's command item",
+         [](MainMenuFixture& f) { f.AltKey('e'); },
+         {[](MainMenuFixture& f) { f.PressKey(VK_RIGHT); }},
+         {"Help"}},
+        {"the mouse slides along the bar",
+         clickFile,
+         {[](MainMenuFixture& f) {
+              TPoint p = f.BarPoint(f.Edit);
+              Input::MouseMove(p.X, p.Y);
+              f.ProcessMessages();
+          },
+          [](MainMenuFixture& f) {
+              ASSERT_EQ(OpenMenuWindows().size(), 1u);
+              EXPECT_EQ(OpenMenuWindows()[0]->MenuItems(), f.Edit);
+              EXPECT_EQ(OpenMenuBarItem(), f.Edit);
+              f.PressKey(VK_ESCAPE);
+          }},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clicks.clear();
+        AdvanceClock(GetDoubleClickTime() + 1);
+        size_t step = 0;
+        Application->SetOnModalBegin(TNotifyEvent([&](TObject*) {
+            ASSERT_LT(step, c.dropDowns.size());
+            c.dropDowns[step++](*this);
+        }));
+        c.open(*this);
+        Application->SetOnModalBegin(nullptr);
+        EXPECT_EQ(step, c.dropDowns.size());
+        EXPECT_EQ(Clicks, c.clicks);
+        EXPECT_TRUE(OpenMenuWindows().empty());
+        EXPECT_EQ(OpenMenuBarItem(), nullptr);
+    }
+    // Shortcuts of the main menu work from any control of the form.
+    auto* edit = Make<TEdit>(Form, "Box", Bounds(10, 10, 100, 21));
+    edit->SetFocus();
+    Clicks.clear();
+    PressKey('Z', {ssCtrl});
+    PressKey('O', {ssCtrl});
+    EXPECT_EQ(Clicks, (std::vector<std::string>{"Undo", "Open..."}));
+    EXPECT_EQ(Application->AbandonedModalLoops(), 0);
+}
+
 // ---- menus in form files ----
 
 class TMenuForm : public TForm {
@@ -367,6 +525,7 @@ const char* const MenuFormText = R"(object MenuForm: TMenuForm
   Caption = 'Menus'
   ClientHeight = 120
   ClientWidth = 240
+  Menu = MainMenu1
   object Memo: TMemo
     Left = 8
     Top = 8
@@ -374,6 +533,14 @@ const char* const MenuFormText = R"(object MenuForm: TMenuForm
     Height = 80
     PopupMenu = MemoMenu
     TabOrder = 0
+  end
+  object MainMenu1: TMainMenu
+    object File1: TMenuItem
+      Caption = '&File'
+      object Close1: TMenuItem
+        Caption = '&Close'
+      end
+    end
   end
   object MemoMenu: TPopupMenu
     Left = 16
@@ -411,6 +578,11 @@ TEST(MenuFormFile, MenusStreamInWithTheirItemTreesAndWriteBack) {
     auto* menu = dynamic_cast<TPopupMenu*>(form->FindComponent("MemoMenu"));
     ASSERT_TRUE(memo && menu);
     EXPECT_EQ(memo->GetPopupMenu(), menu);
+    auto* mainMenu = dynamic_cast<TMainMenu*>(form->FindComponent("MainMenu1"));
+    ASSERT_NE(mainMenu, nullptr);
+    EXPECT_EQ(form->GetMenu(), mainMenu);
+    EXPECT_EQ(form->GetClientHeight(), 120);
+    EXPECT_EQ(mainMenu->GetItems()->Items(0)->Items(0)->GetCaption(), "&Close");
     TMenuItem* root = menu->GetItems();
     ASSERT_EQ(root->Count(), 3);
     EXPECT_EQ(root->Items(0)->GetCaption(), "Cu&t");
@@ -435,6 +607,7 @@ TEST(MenuFormFile, MenusStreamInWithTheirItemTreesAndWriteBack) {
     EXPECT_LT(menuAt, boldAt);
     EXPECT_NE(text.find("ShortCut = 16472"), std::string::npos);
     EXPECT_NE(text.find("PopupMenu = MemoMenu"), std::string::npos);
+    EXPECT_NE(text.find("Menu = MainMenu1"), std::string::npos);
     // Read back: the same tree.
     UnregisterResource("TMENUFORM", kFormResourceType);
     RegisterResourceCopy("TMENUFORM", kFormResourceType, text, "menu_written.qfm");
