@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "effects/page_frame.h"
+#include "platform/controls/stdctrls.h"
 #include "platform/core/filer.h"
 #include "tests/effects/transition/clock_driver.h"
 #include "tests/foundation/desktop_fixture.h"
@@ -249,6 +250,40 @@ TEST_F(PageTransitionTest, NoRedrawLeavesTheEffectsLastPictureOnTheScreen) {
     Settle();
     screen = CaptureScreenRect(P[1]);
     EXPECT_TRUE(SamePixels(screen.get(), painted.get()));
+}
+
+TEST_F(PageTransitionTest, WindowFramesInsideThePageArePaintedOnceItIsInPlace) {
+    // A memo with a border and a scroll bar: its non-client area cannot be printed while the page waits
+    // outside the frame.
+    auto* memo = new TMemo(Host);
+    memo->SetParent(P[1]);
+    memo->SetBounds(20, 20, 120, 80);
+    memo->SetScrollBars(ssVertical);
+    ShowHost();
+    Frame->GetTransition()->SetEnabled(true);
+    Frame->GetTransition()->SetNoRedraw(true);
+    Frame->SetActivePage(P[1]);
+    ASSERT_EQ(FrameEnds, 1);
+    std::unique_ptr<TBitmap> shown = CaptureScreenRect(memo);
+    Settle();
+    RedrawWindow(memo->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW | RDW_ERASE);
+    std::unique_ptr<TBitmap> repainted = CaptureScreenRect(memo);
+    // The border and the scroll bar (the client area may show the caret).
+    TRect wr;
+    GetWindowRect(memo->Handle(), &wr);
+    const TPoint client = memo->ClientToScreen({0, 0});
+    const TRect inner{client.X - wr.Left, client.Y - wr.Top, client.X - wr.Left + memo->GetClientWidth(),
+                      client.Y - wr.Top + memo->GetClientHeight()};
+    ASSERT_LT(inner.Width(), wr.Width() - 10); // there is a scroll bar
+    int differ = 0, frame = 0;
+    for (int y = 0; y < shown->GetHeight(); ++y)
+        for (int x = 0; x < shown->GetWidth(); ++x)
+            if (!inner.Contains({x, y})) {
+                ++frame;
+                differ += shown->GetCanvas()->GetPixel(x, y) != repainted->GetCanvas()->GetPixel(x, y);
+            }
+    EXPECT_GT(frame, 0);
+    EXPECT_EQ(differ, 0);
 }
 
 TEST_F(PageTransitionTest, TheFramesBevelsStayUntouchedByStretchingEffects) {
