@@ -928,7 +928,10 @@ void TqelTransitionSteps::DrawFamilyStep() {
         ++st.K;
         break;
     case qtfBlindsVert:
-        for (int64_t x = st.K; x < W; x += S) Reveal(x, 0, 1, H);
+        // One-pixel columns over the whole height: revealed together, row by row.
+        FScratch.clear();
+        for (int64_t x = st.K; x < W; x += S) FScratch.push_back(x);
+        RevealColumns(FScratch, 1);
         ++st.K;
         break;
     case qtfDissolve: {
@@ -963,8 +966,10 @@ void TqelTransitionSteps::DrawFamilyStep() {
     }
     case qtfDissolveVert: {
         const int64_t col = FRand->RowOrder[static_cast<size_t>(st.K)];
+        FScratch.clear();
         for (int64_t a = 0; a < st.Cols; ++a)
-            if (col + 128 * a < W) Reveal(col + 128 * a, 0, S, H);
+            if (col + 128 * a < W) FScratch.push_back(col + 128 * a);
+        RevealColumns(FScratch, S);
         ++st.K;
         break;
     }

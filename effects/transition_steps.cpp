@@ -233,17 +233,17 @@ void TqelTransitionSteps::Blt(TTarget target, int64_t dx, int64_t dy, int64_t w,
     BitBlt(to, int(dx) + offX, int(dy) + offY, int(w), int(h), from, int(sx), int(sy), SRCCOPY);
 }
 
-void TqelTransitionSteps::ShiftedNewColumns(const std::vector<int64_t>& xs, int64_t dy, int64_t w, int64_t h,
-                                            int64_t sx, int64_t sy) {
+void TqelTransitionSteps::NewColumns(const std::vector<int64_t>& xs, int64_t dy, int64_t w, int64_t h,
+                                     int64_t sx, int64_t sy, bool reveal) {
     if (!RevealsDirect()) {
-        for (int64_t x : xs) ShiftedNew(x, dy, sx, sy, w, h);
+        for (int64_t x : xs) ShiftedNew(x, dy, reveal ? x : sx, sy, w, h);
         return;
     }
     // All columns share their rows: after clipping, each keeps its own columns and the rows are common.
     FColumns.clear();
     int64_t rowY = 0, rowH = 0, rowSY = 0;
     for (int64_t x : xs) {
-        int64_t cx = x, cy = dy, cw = w, ch = h, csx = sx, csy = sy;
+        int64_t cx = x, cy = dy, cw = w, ch = h, csx = reveal ? x : sx, csy = sy;
         if (!ClipCopy(cx, cy, cw, ch, csx, csy)) continue;
         rowY = cy, rowH = ch, rowSY = csy;
         FColumns.push_back({cx + FDX, cw, csx});

@@ -124,7 +124,14 @@ private:
     // The same band of the new picture (sx, sy, w, h) shifted to several columns `xs` at row dy, in
     // order (later copies cover earlier ones).
     void ShiftedNewColumns(const std::vector<int64_t>& xs, int64_t dy, int64_t w, int64_t h, int64_t sx,
-                           int64_t sy);
+                           int64_t sy) {
+        NewColumns(xs, dy, w, h, sx, sy, false);
+    }
+    // Reveal(x, 0, w, H) for every x of `xs`, in order.
+    void RevealColumns(const std::vector<int64_t>& xs, int64_t w) { NewColumns(xs, 0, w, FH, 0, 0, true); }
+    // Both of the above: the source column is `sx`, or the destination column when `reveal`.
+    void NewColumns(const std::vector<int64_t>& xs, int64_t dy, int64_t w, int64_t h, int64_t sx, int64_t sy,
+                    bool reveal);
     // Dissolve step `k` revealing whole rows of the union of the step's cells (direct pixels only).
     void DissolveByRows(int64_t k);
     // Whether the current step copies straight between the destination and the new picture.
