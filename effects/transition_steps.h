@@ -10,6 +10,13 @@
 //
 // All effect coordinates are relative to the destination rectangle (dx, dy, w, h); the new picture is
 // read from (0, 0) of the source DC with the same size. Nothing outside the rectangle is drawn.
+//
+// Drawing cost: a step has to fit its interval at full-screen sizes. Steps that copy many parts of the
+// new picture (dissolve, pour, blinds, wind, diagonal wipes) set the copies up once per step (a
+// TCopyBatch) and walk both surfaces row by row; steps that compose a frame in the work buffer and
+// present it draw each pixel of that frame once, straight onto the destination. The destination's
+// surface stays locked for the whole of such a step, so a step still appears at once. The pixels are
+// exactly those of the plain way (one transfer per part, SetDirectPixels(false)).
 #include <cstdint>
 #include <functional>
 #include <optional>
