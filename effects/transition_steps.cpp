@@ -155,7 +155,8 @@ void TqelTransitionSteps::DrawStep(HDC dest, HDC source) {
     // batch keeps the destination locked for the whole step, so nobody sees half a step.
     const bool composes = ComposesFrames() && FWorkDC;
     if (FDirectPixels && dest && source && (ManyCopies() || composes)) FReveal.emplace(dest, source);
-    FComposing = composes && RevealsDirect();
+    // Composing assumes what the buffer assumes: every pixel of a part drawn from the new picture exists.
+    FComposing = composes && RevealsDirect() && FReveal->SourceCovers(0, 0, FW, FH);
     FWorkOps.clear();
     DrawFamilyStep();
     FComposing = false;

@@ -56,6 +56,12 @@ TCopyBatch::TCopyBatch(HDC dst, HDC src) : FDstDC(dst), FSrcDC(src) {
 
 TCopyBatch::~TCopyBatch() = default;
 
+bool TCopyBatch::SourceCovers(int64_t x, int64_t y, int64_t w, int64_t h) const {
+    if (!FDirect) return false;
+    const int64_t X = x + FSrcOffX, Y = y + FSrcOffY;
+    return X >= 0 && Y >= 0 && X + w <= FSrc->Width() && Y + h <= FSrc->Height();
+}
+
 void TCopyBatch::Copy(int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx, int64_t sy) {
     if (w <= 0 || h <= 0) return;
     if (FDirect) {

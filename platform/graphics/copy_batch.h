@@ -32,6 +32,10 @@ public:
     // Whether the copies go straight between the surfaces (false: each one is a BitBlt).
     bool Direct() const { return FDirect; }
 
+    // Whether the source surface holds every pixel of the source rectangle (x, y, w, h), in logical
+    // coordinates of the source device context (false when the batch is not direct).
+    bool SourceCovers(int64_t x, int64_t y, int64_t w, int64_t h) const;
+
     // BitBlt(dst, x, y, w, h, src, sx, sy, SRCCOPY) in logical coordinates of the two device contexts.
     void Copy(int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx, int64_t sy);
 

@@ -24,17 +24,19 @@ struct TPixelCase {
     int W, H, Size;
     bool Origin = false; // the destination has a viewport origin
     bool Clip = false;   // the destination has a clip region of two rectangles
+    bool Small = false;  // the new picture's surface is smaller than the rectangle
 };
 
 std::ostream& operator<<(std::ostream& os, const TPixelCase& c) {
     return os << c.W << "x" << c.H << " size " << c.Size << (c.Origin ? " origin" : "")
-              << (c.Clip ? " clip" : "");
+              << (c.Clip ? " clip" : "") << (c.Small ? " small source" : "");
 }
 
 // One destination with its surroundings and the new picture (bigger than the rectangle).
 struct TPlay {
     TPlay(const TPixelCase& c, int effect, bool direct, const TqelRandPoints& table)
-        : Dest(c.W + 9, c.H + 7), Source(c.W + 3, c.H + 2), Steps(effect, c.W, c.H, c.Size, 500) {
+        : Dest(c.W + 9, c.H + 7), Source(c.Small ? c.W * 2 / 3 + 1 : c.W + 3, c.Small ? c.H - 1 : c.H + 2),
+          Steps(effect, c.W, c.H, c.Size, 500) {
         Source.Fill([&](int x, int y) { return x < c.W && y < c.H ? NewPixel(x, y) : kBeyondPixel; });
         const int left = 4 + (c.Origin ? 2 : 0), top = 3 + (c.Origin ? 1 : 0);
         Dest.Fill([&](int x, int y) {
@@ -99,8 +101,8 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DirectPixels,
                          ::testing::Values(TPixelCase{1, 1, 8}, TPixelCase{7, 3, 1},
                                            TPixelCase{33, 17, 8, true}, TPixelCase{130, 70, 8},
                                            TPixelCase{50, 81, 3, false, true},
-                                           TPixelCase{140, 61, 200, true, true},
-                                           TPixelCase{20, 12, INT_MAX}));
+                                           TPixelCase{140, 61, 200, true, true}, TPixelCase{20, 12, INT_MAX},
+                                           TPixelCase{90, 50, 8, false, false, true}));
 
 // The dissolve drawn by rows reveals the union of the step's squares in every tile (tiles clipped at the
 // right and bottom edges), and nothing else.

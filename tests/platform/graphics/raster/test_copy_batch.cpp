@@ -197,6 +197,19 @@ TEST(RasterCopyBatchFallback, MonochromeDestinationConvertsLikeBitBlt) {
     EXPECT_LT(white, 15 * 9); // the copy reached the surface
 }
 
+TEST(RasterCopyBatch, SourceCoversFollowsTheSourceOrigin) {
+    TSurface dst(20, 20), src(30, 10);
+    SetViewportOrgEx(src.DC, 5, 2, nullptr); // logical (x, y) is surface (x + 5, y + 2)
+    TCopyBatch batch(dst.DC, src.DC);
+    EXPECT_TRUE(batch.SourceCovers(-5, -2, 30, 10));
+    EXPECT_TRUE(batch.SourceCovers(0, 0, 25, 8));
+    EXPECT_FALSE(batch.SourceCovers(0, 0, 26, 8));
+    EXPECT_FALSE(batch.SourceCovers(0, 0, 25, 9));
+    EXPECT_FALSE(batch.SourceCovers(-6, 0, 4, 4));
+    TCopyBatch same(dst.DC, dst.DC);
+    EXPECT_FALSE(same.SourceCovers(0, 0, 1, 1)); // not direct
+}
+
 TEST(RasterCopyBatchFallback, UnusableDeviceContextsDrawNothing) {
     TSurface dst(10, 10, RGB(9, 9, 9));
     TCopyBatch batch(dst.DC, nullptr);
