@@ -3,6 +3,9 @@
 #include "platform/graphics/gdi_private.h"
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qel {
 namespace gdi {
@@ -156,10 +159,10 @@ struct TRun {
 };
 
 // Splits a column map (destination index -> source column) into runs. Stops early and returns false
-// once the runs would be too many to pay off (more than a quarter of the pixels).
+// once the runs would be too many to pay off: shorter than 16 pixels on average, a gather is faster.
 bool BuildRuns(const uint32_t* map, int n, std::vector<TRun>& runs) {
     runs.clear();
-    const size_t limit = size_t(n) / 4 + 1;
+    const size_t limit = size_t(n) / 16 + 1;
     int i = 0;
     while (i < n) {
         int j = i + 1;
@@ -199,6 +202,22 @@ inline void GatherPixels(uint32_t* __restrict d, const uint32_t* __restrict s, c
     }
     for (; i < n; ++i) d[i] = s[map[i]];
 }
+
+#if defined(__SSE2__)
+// GatherPixels writing past the caches, for large scaled copies whose rows are each written once: the
+// destination is not read in before being overwritten. Callers finish with a store fence.
+inline void GatherPixelsStreaming(uint32_t* __restrict d, const uint32_t* __restrict s,
+                                  const uint32_t* __restrict map, int n) {
+    int i = 0;
+    for (; i < n && (reinterpret_cast<uintptr_t>(d + i) & 15) != 0; ++i) d[i] = s[map[i]];
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v =
+            _mm_setr_epi32(int(s[map[i]]), int(s[map[i + 1]]), int(s[map[i + 2]]), int(s[map[i + 3]]));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), v);
+    }
+    for (; i < n; ++i) d[i] = s[map[i]];
+}
+#endif
 
 // Pixel value of a source pixel for colour-key comparisons.
 inline uint32_t RawPixel(const TDib& s, int x, int y) {
@@ -349,7 +368,10 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
             // A scaled row is mostly made of runs: consecutive source pixels (a slight shrink or a plain
             // stretch) and repeated ones (an enlargement). Rows are then copied and filled run by run;
             // maps with many short runs (strong shrinks) keep the per-pixel gather.
-            const bool useRuns = mapPtr && BuildRuns(mapPtr, n, xruns) && xruns.size() * 4 <= size_t(n);
+            const bool useRuns = mapPtr && BuildRuns(mapPtr, n, xruns);
+            // Large gathers whose rows all differ bypass the caches (no row is read back here).
+            const bool streaming = mapPtr && !useRuns && std::llabs(ay.SN) >= std::llabs(ay.DN) &&
+                                   int64_t(n) * c.Height() >= (int64_t(1) << 18);
             const uint32_t* prev = nullptr;
             int64_t lastRow = INT64_MIN;
             for (int y = c.Top; y < c.Bottom; ++y) {
@@ -363,12 +385,19 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
                         CopyPixels(d, srow + contiguousSx, n);
                     else if (useRuns)
                         ApplyRuns(d, srow, xruns);
+#if defined(__SSE2__)
+                    else if (streaming)
+                        GatherPixelsStreaming(d, srow, mapPtr, n);
+#endif
                     else
                         GatherPixels(d, srow, mapPtr, n);
                 }
                 prev = d;
                 lastRow = sy;
             }
+#if defined(__SSE2__)
+            if (streaming) _mm_sfence();
+#endif
             return;
         }
         uint32_t* words = Grow(tRowBuf, size_t(n));

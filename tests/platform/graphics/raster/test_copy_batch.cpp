@@ -75,6 +75,25 @@ INSTANTIATE_TEST_SUITE_P(
                       TStretchCase{50, 50, 110, 5, -90, 50},   // mirrored
                       TStretchCase{64, 48, 1, 1, 64, 96}));    // identity across, doubled down
 
+TEST(RasterStretchLarge, ALargeShrinkTakesTheNearestSourcePixels) {
+    // Big enough for the copy to write its rows past the caches; factors between one and two give short
+    // runs, so every row is gathered pixel by pixel.
+    TSurface src(903, 412), dst(720, 420, RGB(1, 2, 3));
+    FillPattern(src);
+    SetStretchBltMode(dst.DC, COLORONCOLOR);
+    ASSERT_TRUE(StretchBlt(dst.DC, 3, 1, 701, 405, src.DC, 1, 2, 900, 409, SRCCOPY));
+    const uint32_t untouched = ColorRefToPixel(RGB(1, 2, 3));
+    for (int y = 0; y < dst.H(); ++y)
+        for (int x = 0; x < dst.W(); ++x) {
+            const int i = x - 3, j = y - 1;
+            uint32_t expected = untouched;
+            if (i >= 0 && i < 701 && j >= 0 && j < 405)
+                expected = src.Dib->Row(
+                    2 + int((int64_t(2 * j + 1) * 409) / (2 * 405)))[1 + (2 * i + 1) * 900 / (2 * 701)];
+            ASSERT_EQ(dst.Dib->Row(y)[x], expected) << "at (" << x << "," << y << ")";
+        }
+}
+
 // ---- batched copies -----------------------------------------------------------------------------------
 
 enum class TClipKind { None, Rect, Complex };
