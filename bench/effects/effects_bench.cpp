@@ -69,7 +69,7 @@ struct TResult {
     int Interval = 0, Steps = 0;
     bool Fits() const { return Steps == 0 || SteadyWorstMs <= Interval; }
 };
-std::map<int, TResult> gResults;
+std::map<int, TResult> gResults, gPlainResults;
 double gSrcCopyMs = 0, gColdCopyMs = 0;
 
 double ThreadCpuMs() {
@@ -95,7 +95,7 @@ void BM_FullFrameSrcCopy(benchmark::State& state) {
     }
 }
 
-void BM_EffectSteps(benchmark::State& state) {
+void RunEffectSteps(benchmark::State& state, bool direct, std::map<int, TResult>& results) {
     const int effect = static_cast<int>(state.range(0));
     TResult r;
     double total = 0;
@@ -104,6 +104,7 @@ void BM_EffectSteps(benchmark::State& state) {
     for (auto _ : state) {
         BitBlt(Dest().DC, 0, 0, kW, kH, Old().DC, 0, 0, SRCCOPY);
         TqelTransitionSteps steps(effect, kW, kH, kSize, kSpeed);
+        steps.SetDirectPixels(direct);
         steps.Prepare(Dest().DC, 0, 0);
         double run = 0;
         size_t step = 0;
@@ -138,7 +139,7 @@ void BM_EffectSteps(benchmark::State& state) {
             r.SteadyWorstMs = fastest[i];
             r.SteadyWorstStep = static_cast<int>(i);
         }
-    gResults[effect] = r;
+    results[effect] = r;
     state.counters["steps"] = r.Steps;
     state.counters["interval_ms"] = r.Interval;
     state.counters["mean_step_ms"] = r.MeanMs;
@@ -147,11 +148,34 @@ void BM_EffectSteps(benchmark::State& state) {
     state.counters["cpu_worst_ms"] = r.CpuWorstMs;
 }
 
+void BM_EffectSteps(benchmark::State& state) {
+    RunEffectSteps(state, true, gResults);
+}
+
+// The same effects drawn the plain way (one transfer per part, frames through the work buffer): the
+// baseline the direct drawing is compared with.
+void BM_EffectStepsPlain(benchmark::State& state) {
+    RunEffectSteps(state, false, gPlainResults);
+}
+
 } // namespace
 
 BENCHMARK(BM_FullFrameSrcCopy)->Unit(benchmark::kMillisecond);
 // Effects 0..133 are drawn (cut through black and fade through black included); None and Cut draw nothing.
 BENCHMARK(BM_EffectSteps)->DenseRange(0, 133)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+// Dissolve, vertical blinds, pour left, quad wipe out, fold centre horz, squash centre horz, shrink left
+// down.
+BENCHMARK(BM_EffectStepsPlain)
+    ->Arg(qtfDissolve)
+    ->Arg(qtfBlindsVert)
+    ->Arg(qtfPourLeft)
+    ->Arg(qtfQuadWipeOut)
+    ->Arg(qtfFoldCenterHorz)
+    ->Arg(qtfSquashCenterHorz)
+    ->Arg(qtfShrinkLeftDown)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
@@ -220,5 +244,15 @@ int main(int argc, char** argv) {
     int cpuMisses = 0;
     for (const auto& [effect, r] : gResults) cpuMisses += r.Steps > 0 && r.CpuWorstMs > r.Interval;
     std::printf("Effects whose slowest step by processor time exceeds its interval: %d\n", cpuMisses);
+    if (!gPlainResults.empty()) {
+        std::printf("\nDirect drawing against the plain way (same run), steady worst / mean in ms:\n");
+        for (const auto& [effect, plain] : gPlainResults) {
+            auto it = gResults.find(effect);
+            if (it == gResults.end()) continue;
+            std::printf("  %-30s plain %7.3f / %7.3f   direct %7.3f / %7.3f   interval %d\n",
+                        EffectDisplayName(effect).c_str(), plain.SteadyWorstMs, plain.MeanMs,
+                        it->second.SteadyWorstMs, it->second.MeanMs, plain.Interval);
+        }
+    }
     return 0;
 }
