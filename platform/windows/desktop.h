@@ -29,7 +29,8 @@ struct TDCRecord {
     bool Desktop = false;    // GetDC(null): the whole screen
     bool HasExtra = false;
     bool ExtraExclude = false;
-    TRegion Extra; // screen coordinates
+    TRegion Extra;           // screen coordinates
+    bool Redirected = false; // draws into a print target instead of the screen (see PrintNonClient)
 };
 
 struct TWindow {
@@ -230,6 +231,13 @@ void CaretRestore();
 LRESULT DefNcCalcSize(TWindow* w, NCCALCSIZE_PARAMS* p);
 LRESULT DefNcHitTest(TWindow* w, TPoint screen);
 void DefNcPaint(HWND hwnd);
+// Paints the window's frame, caption and scroll bars into `target`, whose logical (0, 0) is the window's
+// top-left corner: while its WM_NCPAINT runs, window DCs of `hwnd` asked for on this thread draw into
+// `target` (within its clip) instead of the screen, so a window that is covered or off-screen prints
+// its frame as it would look when shown.
+void PrintNonClient(HWND hwnd, HDC target);
+// Whether window DCs of `hwnd` are redirected into a print target on this thread now.
+bool PrintRedirected(HWND hwnd);
 void RunMoveSizeLoop(HWND hwnd, WPARAM command, TPoint start);
 void TrackCaptionButton(HWND hwnd, int hit);
 // Frame widths of a style: border + frame, caption height.

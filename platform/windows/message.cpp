@@ -1424,31 +1424,15 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if ((lParam & PRF_CHECKVISIBLE) && !IsWindowVisible(hwnd)) return 0;
         int saved = SaveDC(dc);
         if (lParam & PRF_NONCLIENT) {
-            // frame drawn through a temporary redirection of the window's own frame painter
+            // The window's own frame painter draws into the print target, so a covered or off-screen
+            // window prints its frame and scroll bars as they look when shown.
             TRect wr = WindowScreenRect(w);
             TRect cr = ClientScreenRect(w);
-            HDC wdc = GetWindowDC(hwnd);
-            TRect full{0, 0, wr.Width(), wr.Height()};
-            // copy what the frame painter draws on a fresh window-sized bitmap
-            HDC mem = CreateCompatibleDC(nullptr);
-            HBITMAP bmp = CreateCompatibleBitmap(wdc, full.Width(), full.Height());
-            HGDIOBJ oldBmp = SelectObject(mem, bmp);
-            BitBlt(mem, 0, 0, full.Width(), full.Height(), wdc, 0, 0, SRCCOPY);
-            ReleaseDC(hwnd, wdc);
-            HRGN clip = CreateRectRgn(0, 0, full.Width(), full.Height());
-            HRGN cl =
-                CreateRectRgn(cr.Left - wr.Left, cr.Top - wr.Top, cr.Right - wr.Left, cr.Bottom - wr.Top);
-            CombineRgn(clip, clip, cl, RGN_DIFF);
-            TPoint org;
-            GetViewportOrgEx(dc, &org);
-            OffsetRgn(clip, org.X, org.Y);
-            ExtSelectClipRgn(dc, clip, RGN_AND);
-            BitBlt(dc, 0, 0, full.Width(), full.Height(), mem, 0, 0, SRCCOPY);
-            SelectObject(mem, oldBmp);
-            DeleteObject(bmp);
-            DeleteDC(mem);
-            DeleteObject(clip);
-            DeleteObject(cl);
+            PrintNonClient(hwnd, dc);
+            if (!(w = Find(hwnd))) {
+                RestoreDC(dc, saved);
+                return 0;
+            }
             RestoreDC(dc, saved);
             saved = SaveDC(dc);
             OffsetViewportOrgEx(dc, cr.Left - wr.Left, cr.Top - wr.Top, nullptr);

@@ -127,7 +127,7 @@ LRESULT DefNcHitTest(TWindow* w, TPoint screen) {
 
 void DefNcPaint(HWND hwnd) {
     TWindow* w = Find(hwnd);
-    if (!w || !VisibleChain(w)) return;
+    if (!w || (!VisibleChain(w) && !PrintRedirected(hwnd))) return;
     if (w->Client == TRect{0, 0, w->Rect.Width(), w->Rect.Height()}) return;
     HDC dc = GetWindowDC(hwnd);
     if (!dc) return;

@@ -179,6 +179,7 @@ bool IsLockedTree(const TWindow* w) {
 namespace {
 
 void UpdateDC(TWindow* w, TDCRecord& rec) {
+    if (rec.Redirected) return; // fixed on its print target; the screen layout does not apply
     TDesktop& d = Desk();
     TRegion clip;
     TPoint origin;
@@ -1407,6 +1408,61 @@ TRegion GetVisibleRegion(HWND hwnd, bool clientOnly, bool clipChildren) {
 
 // ---- DCs ------------------------------------------------------------------------------------------
 
+namespace {
+
+// Print targets of windows whose non-client area is being printed on this thread (innermost last).
+struct TPrintRedirect {
+    HWND Window;
+    HDC Target;
+};
+thread_local std::vector<TPrintRedirect> GPrintRedirects;
+
+HDC RedirectTarget(HWND hwnd) {
+    for (auto it = GPrintRedirects.rbegin(); it != GPrintRedirects.rend(); ++it)
+        if (it->Window == hwnd) return it->Target;
+    return nullptr;
+}
+
+// A DC over the target's surface whose (0, 0) is the target's logical origin, limited to the window's
+// size and to the target's own clipping.
+HDC CreateRedirectedDC(TWindow* w, HDC target) {
+    TDibPtr surface = GetDCSurface(target);
+    if (!surface) return nullptr;
+    TPoint origin{0, 0};
+    LPtoDP(target, &origin, 1);
+    TRegion clip(TRect{0, 0, w->Rect.Width(), w->Rect.Height()});
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    if (GetClipRgn(target, rgn) == 1) {
+        TRegion app = GetRegion(rgn);
+        app.Offset(-origin.X, -origin.Y);
+        clip &= app;
+    }
+    DeleteObject(rgn);
+    const TPoint device = GetDCDeviceOrigin(target);
+    return CreateSurfaceDC(surface, {device.X + origin.X, device.Y + origin.Y}, &clip);
+}
+
+} // namespace
+
+namespace desktop {
+
+void PrintNonClient(HWND hwnd, HDC target) {
+    GPrintRedirects.push_back({hwnd, target});
+    try {
+        Send(hwnd, WM_NCPAINT, 1, 0);
+    } catch (...) {
+        GPrintRedirects.pop_back();
+        throw;
+    }
+    GPrintRedirects.pop_back();
+}
+
+bool PrintRedirected(HWND hwnd) {
+    return RedirectTarget(hwnd) != nullptr;
+}
+
+} // namespace desktop
+
 HDC GetDCEx(HWND hwnd, HRGN clip, DWORD flags) {
     EnsureDesktop();
     TDesktop& d = Desk();
@@ -1432,6 +1488,15 @@ HDC GetDCEx(HWND hwnd, HRGN clip, DWORD flags) {
         rec.Extra.Offset(o.X, o.Y);
     }
     if (clip && (flags & (DCX_INTERSECTRGN | DCX_EXCLUDERGN))) DeleteObject(clip);
+    if (rec.Window && hwnd) {
+        if (HDC target = RedirectTarget(hwnd)) {
+            rec.DC = CreateRedirectedDC(w, target);
+            if (!rec.DC) return nullptr;
+            rec.Redirected = true;
+            w->DCs.push_back(rec);
+            return rec.DC;
+        }
+    }
     TRegion none;
     rec.DC = CreateSurfaceDC(d.Screen, {0, 0}, &none);
     if (!rec.DC) return nullptr;

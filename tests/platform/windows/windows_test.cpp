@@ -416,3 +416,50 @@ TEST_F(WindowsTest, ScreenMetricsAreSettable) {
 }
 
 } // namespace
+
+// A window printed while it is off-screen and covered still prints its own frame and scroll-bar area,
+// at the target's origin and within the target's clipping, not what the screen shows there.
+TEST_F(WindowsTest, PrintingPaintsTheFrameOfAnOffScreenCoveredWindow) {
+    const DWORD style = WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL;
+    HWND h = Top(-150, 40, 200, 100, style);
+    HWND cover = Top(0, 0, 300, 300);
+    ProcessPendingMessages();
+    ASSERT_TRUE(IsWindow(h) && IsWindow(cover));
+    Fill(cover, RGB(255, 0, 0));
+
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateCompatibleBitmap(GetDC(nullptr), 260, 160);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    TRect all{0, 0, 260, 160};
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(mem, &all, green);
+    DeleteObject(green);
+    // the window lands at (10, 20) of the bitmap; its right 10 columns are clipped away
+    IntersectClipRect(mem, 0, 0, 200, 160);
+    SetViewportOrgEx(mem, 10, 20, nullptr);
+    SendMessage(h, WM_PRINT, reinterpret_cast<WPARAM>(mem), PRF_NONCLIENT);
+    SetViewportOrgEx(mem, 0, 0, nullptr);
+    SelectClipRgn(mem, nullptr);
+
+    const COLORREF frame = GetSysColor(COLOR_WINDOWFRAME), bar = GetSysColor(COLOR_SCROLLBAR);
+    const int sb = GetSystemMetrics(SM_CXVSCROLL);
+    struct TProbe {
+        int X, Y;
+        COLORREF Expected;
+    } probes[] = {
+        {10, 20, frame},                  // top-left corner of the border
+        {100, 20, frame},                 // top edge
+        {10, 119, frame},                 // bottom-left corner
+        {10 + 200 - 1 - sb + 2, 60, bar}, // inside the scroll-bar area
+        {9, 60, RGB(0, 255, 0)},          // left of the window: untouched
+        {100, 121, RGB(0, 255, 0)},       // below the window: untouched
+        {209, 20, RGB(0, 255, 0)},        // right border, clipped away
+    };
+    for (const TProbe& p : probes)
+        EXPECT_EQ(GetPixel(mem, p.X, p.Y), p.Expected) << "at " << p.X << "," << p.Y;
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    // the screen was not drawn on: the covering window still shows its own colour over the frame
+    EXPECT_EQ(Pixel(20, 40), ColorRefToPixel(RGB(255, 0, 0)));
+}
