@@ -731,8 +731,9 @@ void TCustomMemo::SetWordWrap(bool v) {
 void TCustomMemo::SetScrollBars(TScrollStyle v) {
     if (v == FScrollBars) return;
     FScrollBars = v;
-    RecreateWnd();
     InvalidateLayout();
+    UpdateScrollBars();
+    Invalidate();
 }
 
 void TCustomMemo::SetAlignment(TAlignment v) {
@@ -742,20 +743,50 @@ void TCustomMemo::SetAlignment(TAlignment v) {
 }
 
 void TCustomMemo::CreateParams(TCreateParams& params) {
+    // The scroll bars are the control's own (see UpdateScrollBars), not window styles, so their space
+    // is reserved once and they show whether or not the text is longer than the memo.
     TCustomEdit::CreateParams(params);
-    if (FScrollBars == ssVertical || FScrollBars == ssBoth) params.Style |= WS_VSCROLL;
-    if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) params.Style |= WS_HSCROLL;
 }
 
 void TCustomMemo::TextChanged() {
     InvalidateLayout();
     int n = static_cast<int>(VisualLines().size());
     if (FTopLine >= n) FTopLine = std::max(n - 1, 0);
+    UpdateScrollBars();
 }
 
 void TCustomMemo::Resize() {
     InvalidateLayout();
     TCustomEdit::Resize();
+    UpdateScrollBars();
+}
+
+void TCustomMemo::UpdateScrollBars() {
+    if (FUpdatingScrollBars) return;
+    FUpdatingScrollBars = true;
+    const bool vert = FScrollBars == ssVertical || FScrollBars == ssBoth;
+    const bool horz = FScrollBars == ssHorizontal || FScrollBars == ssBoth;
+    // Visibility first: it decides the text area that the line layout below depends on.
+    TScrollBarInfo v = GetScrollBarInfo(SB_VERT), h = GetScrollBarInfo(SB_HORZ);
+    v.Visible = vert;
+    h.Visible = horz;
+    SetScrollBarInfo(SB_VERT, v);
+    SetScrollBarInfo(SB_HORZ, h);
+    if (vert) {
+        int lh = std::max(LineHeight(), 1);
+        v.Page = std::max(TextRect().Height() / lh, 1);
+        v.Max = std::max(static_cast<int>(VisualLines().size()) - 1, 0);
+        v.Pos = FTopLine;
+        SetScrollBarInfo(SB_VERT, v);
+    }
+    if (horz) {
+        // Lines are not scrolled sideways: the bar shows that everything is in view.
+        h.Max = 0;
+        h.Page = 1;
+        h.Pos = 0;
+        SetScrollBarInfo(SB_HORZ, h);
+    }
+    FUpdatingScrollBars = false;
 }
 
 const std::vector<TCustomMemo::TVisualLine>& TCustomMemo::VisualLines() {
@@ -839,14 +870,7 @@ void TCustomMemo::ScrollCaretIntoView() {
     int line = LineOfChar(FCaret);
     if (line < FTopLine) FTopLine = line;
     if (line >= FTopLine + visible) FTopLine = line - visible + 1;
-    if (FScrollBars == ssVertical || FScrollBars == ssBoth) {
-        TScrollBarInfo si;
-        si.Visible = true;
-        si.Max = static_cast<int>(VisualLines().size()) - 1;
-        si.Page = visible;
-        si.Pos = FTopLine;
-        SetScrollBarInfo(SB_VERT, si);
-    }
+    UpdateScrollBars();
 }
 
 void TCustomMemo::Paint() {
@@ -979,6 +1003,7 @@ void TCustomMemo::Dispatch(TMessage& m) {
         default: break;
         }
         FTopLine = std::clamp(top, 0, std::max(static_cast<int>(v.size()) - page, 0));
+        UpdateScrollBars();
         Invalidate();
         UpdateCaret();
         return;

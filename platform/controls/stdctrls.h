@@ -384,6 +384,8 @@ protected:
     void ScrollCaretIntoView() override;
     void Resize() override;
     void TextChanged() override;
+    // Shows the scroll bars ScrollBars asks for, with the range, page and position of the text.
+    void UpdateScrollBars();
     void InvalidateLayout() { FLayoutValid = false; }
     int LineOfChar(int index);
     std::unique_ptr<TMemoStrings> FLines;
@@ -395,6 +397,7 @@ protected:
     int FTopLine = 0;
     std::vector<TVisualLine> FVisual;
     bool FLayoutValid = false;
+    bool FUpdatingScrollBars = false;
 };
 
 class TMemo : public TCustomMemo {

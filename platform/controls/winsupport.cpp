@@ -176,13 +176,16 @@ void TWinControl::PaintScrollBars() {
         bool vertical = bar == SB_VERT;
         TBarParts p = BarParts(r, vertical, info);
         TRect up = p.Up, down = p.Down, thumb = p.Thumb;
-        DrawFrameControl(dc, &up, DFC_SCROLL, vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT);
-        DrawFrameControl(dc, &down, DFC_SCROLL, vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT);
+        // Nothing to scroll: grey arrows and no thumb.
+        const bool inactive = info.Page > info.Max;
+        const UINT state = inactive ? static_cast<UINT>(DFCS_INACTIVE) : 0u;
+        DrawFrameControl(dc, &up, DFC_SCROLL, (vertical ? DFCS_SCROLLUP : DFCS_SCROLLLEFT) | state);
+        DrawFrameControl(dc, &down, DFC_SCROLL, (vertical ? DFCS_SCROLLDOWN : DFCS_SCROLLRIGHT) | state);
         COLORREF face = GetSysColor(COLOR_BTNFACE), light = GetSysColor(COLOR_BTNHIGHLIGHT);
         for (int y = p.Track.Top; y < p.Track.Bottom; ++y)
             for (int x = p.Track.Left; x < p.Track.Right; ++x)
                 SetPixelV(dc, x, y, ((x + y) & 1) ? face : light);
-        DrawFrameControl(dc, &thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
+        if (!inactive) DrawFrameControl(dc, &thumb, DFC_BUTTON, DFCS_BUTTONPUSH);
     }
     if (FScrollH.Visible && FScrollV.Visible) {
         TRect v = ScrollBarRect(SB_VERT), h = ScrollBarRect(SB_HORZ);

@@ -379,5 +379,42 @@ TEST_F(ControlFixture, PublishedPropertiesInThePlatformsOrder) {
     EXPECT_EQ(pos(label, "TabOrder"), static_cast<long>(label.size()));
 }
 
+// A memo's scroll bar takes its room once and shows from the start: inactive while the text fits,
+// then with a range that follows the text and a position that follows the caret.
+TEST_F(ControlFixture, MemoScrollBarShowsFromTheStartAndFollowsTheText) {
+    auto* memo = new TMemo(Form);
+    memo->SetParent(Form);
+    memo->SetBounds(10, 10, 120, 80);
+    memo->SetScrollBars(ssVertical);
+    memo->SetText("short");
+    Form->Show();
+    ProcessMessages();
+    const int sb = GetSystemMetrics(SM_CXVSCROLL);
+    ASSERT_TRUE(memo->HandleAllocated());
+    EXPECT_EQ(memo->GetClientWidth(), 120 - sb);
+    const TScrollBarInfo& v = memo->GetScrollBarInfo(SB_VERT);
+    EXPECT_TRUE(v.Visible);
+    EXPECT_GT(v.Page, v.Max) << "text fits: nothing to scroll";
+
+    memo->SetFocus();
+    for (int i = 0; i < 20; ++i) {
+        TypeText("line");
+        PressKey(VK_RETURN);
+    }
+    ProcessMessages();
+    EXPECT_EQ(memo->GetClientWidth(), 120 - sb) << "the bar's room is taken once";
+    EXPECT_LE(v.Page, v.Max);
+    EXPECT_EQ(v.Max, 20);
+    EXPECT_EQ(v.Pos, memo->Perform(EM_GETFIRSTVISIBLELINE, 0, 0));
+    EXPECT_GT(v.Pos, 0);
+    memo->Perform(WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(v.Pos, 0);
+
+    memo->SetScrollBars(ssNone);
+    ProcessMessages();
+    EXPECT_FALSE(memo->GetScrollBarInfo(SB_VERT).Visible);
+    EXPECT_EQ(memo->GetClientWidth(), 120);
+}
+
 } // namespace
 } // namespace qel
