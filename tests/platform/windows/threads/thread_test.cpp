@@ -144,13 +144,14 @@ TEST(ThreadTest, CooperativeSuspendPausesAtPausePoints) {
     t.Suspend();
     t.Suspend(); // counted
     EXPECT_TRUE(t.Suspended());
-    // Once paused the counter stays put (at most one more step finishes).
+    // Once suspended the worker finishes at most the step it is in and then waits at its pause point,
+    // however long it is given (when that step ends is up to the scheduler, so only the bound is
+    // checked).
     int a = steps.load();
     for (int i = 0; i < 2000; ++i) std::this_thread::yield();
-    int b = steps.load();
+    EXPECT_LE(steps.load() - a, 1);
     for (int i = 0; i < 2000; ++i) std::this_thread::yield();
-    EXPECT_EQ(b, steps.load());
-    EXPECT_LE(b - a, 1);
+    EXPECT_LE(steps.load() - a, 1);
     t.Resume();
     EXPECT_TRUE(t.Suspended());
     t.Resume();
