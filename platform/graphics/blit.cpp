@@ -136,21 +136,6 @@ T* Grow(std::vector<T>& v, size_t n) {
     return v.data();
 }
 
-// Copies n pixels between non-overlapping rows; short rows use fixed-size moves the compiler inlines.
-inline void CopyPixels(uint32_t* d, const uint32_t* s, int n) {
-    if (n > 32) {
-        std::memcpy(d, s, size_t(n) * 4);
-        return;
-    }
-    int i = 0;
-    for (; i + 4 <= n; i += 4) std::memcpy(d + i, s + i, 16);
-    if (i + 2 <= n) {
-        std::memcpy(d + i, s + i, 8);
-        i += 2;
-    }
-    if (i < n) d[i] = s[i];
-}
-
 // A run of a scaled row: `Len` destination pixels from `Dst` on take consecutive source pixels from `Src`
 // (Fill false) or repeat source pixel `Src` (Fill true).
 struct TRun {
@@ -185,7 +170,7 @@ inline void ApplyRuns(uint32_t* d, const uint32_t* srow, const std::vector<TRun>
         if (r.Fill)
             std::fill_n(d + r.Dst, r.Len, srow[r.Src]);
         else
-            CopyPixels(d + r.Dst, srow + r.Src, r.Len);
+            CopyPixelRow(d + r.Dst, srow + r.Src, r.Len);
     }
 }
 
@@ -378,11 +363,11 @@ bool Blt(TDCObj& d, const TBltParams& bp) {
                 const int64_t sy = ay.Source(y);
                 uint32_t* d = dst->Row(y) + c.Left;
                 if (sy == lastRow && prev) {
-                    CopyPixels(d, prev, n);
+                    CopyPixelRow(d, prev, n);
                 } else {
                     const uint32_t* srow = src.Dib->Row(int(sy - srcShiftY));
                     if (!mapPtr)
-                        CopyPixels(d, srow + contiguousSx, n);
+                        CopyPixelRow(d, srow + contiguousSx, n);
                     else if (useRuns)
                         ApplyRuns(d, srow, xruns);
 #if defined(__SSE2__)

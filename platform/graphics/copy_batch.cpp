@@ -2,34 +2,10 @@
 #include "platform/graphics/copy_batch.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/graphics/gdi_private.h"
 
 namespace qel {
-
-namespace {
-
-// Copies n pixels between rows of different surfaces; short rows use fixed-size moves the compiler inlines.
-inline void CopyRow(uint32_t* d, const uint32_t* s, int n) {
-    if (n > 32) {
-        std::memcpy(d, s, size_t(n) * 4);
-        return;
-    }
-    int i = 0;
-    for (; i + 8 <= n; i += 8) std::memcpy(d + i, s + i, 32);
-    if (i + 4 <= n) {
-        std::memcpy(d + i, s + i, 16);
-        i += 4;
-    }
-    if (i + 2 <= n) {
-        std::memcpy(d + i, s + i, 8);
-        i += 2;
-    }
-    if (i < n) d[i] = s[i];
-}
-
-} // namespace
 
 TCopyBatch::TCopyBatch(HDC dst, HDC src) : FDstDC(dst), FSrcDC(src) {
     auto d = gdi::GetDC(dst);
@@ -85,7 +61,7 @@ void TCopyBatch::CopyDirect(int64_t x, int64_t y, int64_t w, int64_t h, int64_t 
     auto copyRect = [&](const TRect& c) {
         const int n = c.Width();
         for (int r = c.Top; r < c.Bottom; ++r)
-            CopyRow(FDst->Row(r) + c.Left, FSrc->Row(int(r + shiftY)) + (c.Left + shiftX), n);
+            gdi::CopyPixelRow(FDst->Row(r) + c.Left, FSrc->Row(int(r + shiftY)) + (c.Left + shiftX), n);
     };
     if (FClipIsRect)
         copyRect(visible);
@@ -124,7 +100,7 @@ void TCopyBatch::CopyColumns(const TColumn* columns, int count, int64_t y, int64
         for (int64_t r = y0; r < y1; ++r) {
             uint32_t* d = FDst->Row(int(r));
             const uint32_t* s = FSrc->Row(int(r + shiftY));
-            for (int i = 0; i < n; ++i) CopyRow(d + spans[i].Dst, s + spans[i].Src, spans[i].N);
+            for (int i = 0; i < n; ++i) gdi::CopyPixelRow(d + spans[i].Dst, s + spans[i].Src, spans[i].N);
         }
     }
 }
@@ -146,7 +122,7 @@ void TCopyBatch::CopyRowRuns(int64_t y, const int64_t* runs, int count, int64_t 
     for (int i = 0; i < count; ++i) {
         const int64_t x0 = std::max(runs[2 * i] + FDstOffX, lo);
         const int64_t x1 = std::min(runs[2 * i + 1] + FDstOffX, hi);
-        if (x1 > x0) CopyRow(d + x0, s + (x0 + shiftX), int(x1 - x0));
+        if (x1 > x0) gdi::CopyPixelRow(d + x0, s + (x0 + shiftX), int(x1 - x0));
     }
 }
 

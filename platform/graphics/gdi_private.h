@@ -4,6 +4,7 @@
 #include "platform/graphics/gdi.h"
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -158,6 +159,27 @@ COLORREF PenColor(const TDCObj& dc);
 int Rop2ToRop3(int rop2);
 
 // Raster kernels.
+
+// Copies n pixels between rows that do not overlap; short rows use fixed-size moves the compiler inlines
+// (many effect steps and scaled copies move runs of a few pixels, where a memcpy call costs more).
+inline void CopyPixelRow(uint32_t* d, const uint32_t* s, int n) {
+    if (n > 32) {
+        std::memcpy(d, s, size_t(n) * 4);
+        return;
+    }
+    int i = 0;
+    for (; i + 8 <= n; i += 8) std::memcpy(d + i, s + i, 32);
+    if (i + 4 <= n) {
+        std::memcpy(d + i, s + i, 16);
+        i += 4;
+    }
+    if (i + 2 <= n) {
+        std::memcpy(d + i, s + i, 8);
+        i += 2;
+    }
+    if (i < n) d[i] = s[i];
+}
+
 using TRowFn = void (*)(uint32_t* d, const uint32_t* s, const uint32_t* p, int n);
 TRowFn RopRow(BYTE rop3);
 inline constexpr bool RopUsesSrc(BYTE r) {
