@@ -17,7 +17,7 @@
 
 #include "effects/effect_tables.h"
 #include "effects/transition_steps.h"
-#include "platform/graphics/gdi.h"
+#include "platform/graphics/memory_surface.h"
 
 using namespace qel;
 
@@ -35,18 +35,8 @@ const TCase kCases[] = {
     {130, 300, 200, 2, 2}, {20, 12, INT_MAX, 1, 1}, {641, 479, 5, 7, 9}, {129, 1, 2, 0, 3},
 };
 
-struct TSurface {
-    TSurface(int w, int h) : W(w), H(h) {
-        DC = CreateCompatibleDC(nullptr);
-        Bitmap = CreateCompatibleBitmap(nullptr, w, h);
-        Previous = SelectObject(DC, Bitmap);
-        Dib = GetBitmapDib(Bitmap);
-    }
-    ~TSurface() {
-        SelectObject(DC, Previous);
-        DeleteDC(DC);
-        DeleteObject(Bitmap);
-    }
+struct TSurface : TMemorySurface {
+    TSurface(int w, int h) : TMemorySurface(w, h), W(w), H(h) {}
     uint64_t Hash() const {
         uint64_t h = 1469598103934665603ull;
         for (int y = 0; y < H; ++y) {
@@ -59,10 +49,6 @@ struct TSurface {
         return h;
     }
     int W, H;
-    HDC DC;
-    HBITMAP Bitmap;
-    HGDIOBJ Previous;
-    TDibPtr Dib;
 };
 
 using TKey = std::tuple<int, int, int, int, int>; // case index, effect, step (-1: steps drawn)

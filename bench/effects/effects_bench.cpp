@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "effects/transition_steps.h"
-#include "platform/graphics/gdi.h"
+#include "platform/graphics/memory_surface.h"
 
 using namespace qel;
 
@@ -29,23 +29,12 @@ namespace {
 
 constexpr int kW = 1920, kH = 1080, kSize = 8, kSpeed = 500;
 
-struct TSurface {
-    TSurface(int w, int h) {
-        DC = CreateCompatibleDC(nullptr);
-        Bitmap = CreateCompatibleBitmap(nullptr, w, h);
-        Previous = SelectObject(DC, Bitmap);
-        TDibPtr dib = GetBitmapDib(Bitmap);
+// A full-frame surface filled with noise, so that no copy can be cheaper than a real one.
+struct TSurface : TMemorySurface {
+    TSurface(int w, int h) : TMemorySurface(w, h) {
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) dib->Row(y)[x] = uint32_t(x * 2654435761u ^ y * 40503u) & 0xFFFFFF;
+            for (int x = 0; x < w; ++x) Dib->Row(y)[x] = uint32_t(x * 2654435761u ^ y * 40503u) & 0xFFFFFF;
     }
-    ~TSurface() {
-        SelectObject(DC, Previous);
-        DeleteDC(DC);
-        DeleteObject(Bitmap);
-    }
-    HDC DC;
-    HBITMAP Bitmap;
-    HGDIOBJ Previous;
 };
 
 TSurface& Source() {

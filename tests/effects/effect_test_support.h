@@ -3,43 +3,21 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/graphics/gdi.h"
+#include "platform/graphics/memory_surface.h"
 
 namespace qel::test {
 
-// A 32-bit memory surface with its device context.
-class TTestSurface {
+// A 32-bit memory surface with its device context and pixel access.
+class TTestSurface : public TMemorySurface {
 public:
-    TTestSurface(int w, int h) : FW(w), FH(h) {
-        DC = CreateCompatibleDC(nullptr);
-        Bitmap = CreateCompatibleBitmap(nullptr, w, h);
-        FPrevious = SelectObject(DC, Bitmap);
-        Dib = GetBitmapDib(Bitmap);
-    }
-    ~TTestSurface() {
-        SelectObject(DC, FPrevious);
-        DeleteDC(DC);
-        DeleteObject(Bitmap);
-    }
-    TTestSurface(const TTestSurface&) = delete;
-    TTestSurface& operator=(const TTestSurface&) = delete;
+    using TMemorySurface::TMemorySurface;
 
-    int Width() const { return FW; }
-    int Height() const { return FH; }
     uint32_t Pixel(int x, int y) const { return Dib->Row(y)[x]; }
     void SetPixel(int x, int y, uint32_t v) { Dib->Row(y)[x] = v; }
     void Fill(const std::function<uint32_t(int, int)>& f) {
-        for (int y = 0; y < FH; ++y)
-            for (int x = 0; x < FW; ++x) Dib->Row(y)[x] = f(x, y);
+        for (int y = 0; y < Height(); ++y)
+            for (int x = 0; x < Width(); ++x) Dib->Row(y)[x] = f(x, y);
     }
-
-    HDC DC = nullptr;
-    HBITMAP Bitmap = nullptr;
-    TDibPtr Dib;
-
-private:
-    int FW, FH;
-    HGDIOBJ FPrevious = nullptr;
 };
 
 // Three pictures no pixel of which equals a pixel of another: the old picture, the new picture and the

@@ -17,29 +17,13 @@
 #include "effects/transition_engine.h"
 #include "effects/transition_steps.h"
 #include "platform/graphics/codecs.h"
-#include "platform/graphics/gdi.h"
+#include "platform/graphics/memory_surface.h"
 
 using namespace qel;
 
 namespace {
 
-struct TSurface {
-    TSurface(int w, int h) {
-        DC = CreateCompatibleDC(nullptr);
-        Bitmap = CreateCompatibleBitmap(nullptr, w, h);
-        Previous = SelectObject(DC, Bitmap);
-        Dib = GetBitmapDib(Bitmap);
-    }
-    ~TSurface() {
-        SelectObject(DC, Previous);
-        DeleteDC(DC);
-        DeleteObject(Bitmap);
-    }
-    HDC DC;
-    HBITMAP Bitmap;
-    HGDIOBJ Previous;
-    TDibPtr Dib;
-};
+using TSurface = TMemorySurface;
 
 uint32_t Rgb(int r, int g, int b) {
     return (uint32_t(r & 255) << 16) | (uint32_t(g & 255) << 8) | uint32_t(b & 255);
