@@ -2,8 +2,8 @@
 // rectangle sizes and effect sizes, or compares such a record with a fresh run. Used to prove that a
 // change to the drawing code leaves every pixel of every step as it was:
 //
-//   effect_step_hashes record before.txt      (with the old code)
-//   effect_step_hashes check before.txt       (with the new code; exit code 1 and the first difference)
+//   qelstephashes record before.txt      (with the old code)
+//   qelstephashes check before.txt       (with the new code; exit code 1 and the first difference)
 //
 // The dissolve table is built from a fixed seed, so the record is repeatable.
 #include <cinttypes>
