@@ -70,22 +70,6 @@ void PlaceControl(TControl* control, const TqelBounds& b) {
     control->SetBounds(b.Left, b.Top, b.Width, b.Height);
 }
 
-// Paints the frames and scroll bars of a control's windows where they stand. A window printed while it
-// waits outside the frame cannot show them (the platform prints a window's non-client area from the
-// screen), so once a page or form has been moved into place without redrawing, its client areas keep
-// the effect's last picture and only the non-client areas are painted again.
-void RepaintFrames(TWinControl* control) {
-    if (!control->HandleAllocated()) return;
-    HWND h = control->Handle();
-    TRect wr, cr;
-    GetWindowRect(h, &wr);
-    GetClientRect(h, &cr);
-    if (cr.Width() != wr.Width() || cr.Height() != wr.Height()) SendMessage(h, WM_NCPAINT, 1, 0);
-    for (int i = 0; i < control->ControlCount(); ++i)
-        if (auto* w = dynamic_cast<TWinControl*>(control->Controls(i)); w && w->GetVisible())
-            RepaintFrames(w);
-}
-
 // Focuses a control when it can take the focus; a refusal leaves the focus where it is.
 void TryFocus(TWinControl* control) {
     if (!control || !control->CanFocus()) return;
@@ -517,7 +501,6 @@ void TqelPage::LoadForm(TScrollingWinControl* form) {
                             // The screen already shows the effect's last picture.
                             SetWindowPos(form->Handle(), nullptr, target.Left, target.Top, target.Width(),
                                          target.Height(), SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-                            RepaintFrames(form);
                         } else {
                             form->SetBoundsRect(target);
                         }
@@ -923,7 +906,6 @@ void TqelAnimationFrame::PlayTransition(TqelPage* page) {
             // The screen already shows the effect's last picture.
             SetWindowPos(page->Handle(), nullptr, r.Left, r.Top, r.Width(), r.Height(),
                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-            RepaintFrames(page);
         }
     }
     page->SetAlign(alClient);

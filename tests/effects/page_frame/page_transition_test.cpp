@@ -253,8 +253,8 @@ TEST_F(PageTransitionTest, NoRedrawLeavesTheEffectsLastPictureOnTheScreen) {
 }
 
 TEST_F(PageTransitionTest, WindowFramesInsideThePageArePaintedOnceItIsInPlace) {
-    // A memo with a border and a scroll bar: its non-client area cannot be printed while the page waits
-    // outside the frame.
+    // A memo with a border and a scroll bar: the page is printed while it waits outside the frame, and
+    // after the move without redrawing its frame must look as a full repaint paints it.
     auto* memo = new TMemo(Host);
     memo->SetParent(P[1]);
     memo->SetBounds(20, 20, 120, 80);
