@@ -1424,20 +1424,16 @@ HDC RedirectTarget(HWND hwnd) {
 }
 
 // A DC over the target's surface whose (0, 0) is the target's logical origin, limited to the window's
-// size and to the target's own clipping.
+// size and to all of the target's own clipping (a window DC target keeps its visible region).
 HDC CreateRedirectedDC(TWindow* w, HDC target) {
     TDibPtr surface = GetDCSurface(target);
     if (!surface) return nullptr;
     TPoint origin{0, 0};
     LPtoDP(target, &origin, 1);
     TRegion clip(TRect{0, 0, w->Rect.Width(), w->Rect.Height()});
-    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
-    if (GetClipRgn(target, rgn) == 1) {
-        TRegion app = GetRegion(rgn);
-        app.Offset(-origin.X, -origin.Y);
-        clip &= app;
-    }
-    DeleteObject(rgn);
+    TRegion allowed = GetDCEffectiveClip(target);
+    allowed.Offset(-origin.X, -origin.Y);
+    clip &= allowed;
     const TPoint device = GetDCDeviceOrigin(target);
     return CreateSurfaceDC(surface, {device.X + origin.X, device.Y + origin.Y}, &clip);
 }

@@ -463,3 +463,22 @@ TEST_F(WindowsTest, PrintingPaintsTheFrameOfAnOffScreenCoveredWindow) {
     // the screen was not drawn on: the covering window still shows its own colour over the frame
     EXPECT_EQ(Pixel(20, 40), ColorRefToPixel(RGB(255, 0, 0)));
 }
+
+// Printing into a window's DC stays inside what that window shows: a window over it keeps its pixels.
+TEST_F(WindowsTest, PrintingIntoAWindowDCKeepsToItsVisibleRegion) {
+    HWND framed = Top(-300, 40, 200, 100, WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL);
+    HWND target = Top(100, 100, 300, 200);
+    HWND over = Top(150, 100, 100, 200); // covers the target's columns 50..149
+    ProcessPendingMessages();
+    Fill(target, RGB(0, 255, 0));
+    Fill(over, RGB(255, 0, 0));
+    HDC dc = GetDC(target);
+    SendMessage(framed, WM_PRINT, reinterpret_cast<WPARAM>(dc), PRF_NONCLIENT);
+    ReleaseDC(target, dc);
+    const uint32_t frame = ColorRefToPixel(GetSysColor(COLOR_WINDOWFRAME));
+    EXPECT_EQ(Pixel(100, 100), frame);                           // the frame's corner, visible
+    EXPECT_EQ(Pixel(299, 150), frame);                           // its right border, visible again
+    EXPECT_EQ(Pixel(150, 100), ColorRefToPixel(RGB(255, 0, 0))); // under the covering window: untouched
+    EXPECT_EQ(Pixel(200, 100), ColorRefToPixel(RGB(255, 0, 0)));
+    (void)over;
+}
